@@ -1,0 +1,139 @@
+#include <Logger.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quillon;
+namespace fs = std::filesystem;
+
+namespace {
+
+class LoggerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("quillon-log-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        path_ = (dir_ / "quillon.log").string();
+        Logger::instance().setFileName(path_);
+        Logger::instance().setClock([] { return LogTime{2012, 10, 15, 9, 3, 7, 45}; });
+    }
+    void TearDown() override
+    {
+        Logger::instance().setClock({});
+        ::chmod(dir_.c_str(), 0755);
+        fs::remove_all(dir_);
+    }
+    std::string contents() const
+    {
+        std::ifstream in(path_, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    fs::path dir_;
+    std::string path_;
+};
+
+} // namespace
+
+TEST_F(LoggerTest, LineFormatAndLevelWords)
+{
+    Logger& log = Logger::instance();
+    log.info("%s:%d", "x", 5);
+    log.error("bad %s", "thing");
+    log.warn("careful");
+    log.debug("never %d", 1);
+    EXPECT_EQ(contents(), "2012/10/15 09:03:07.045 [INFO ] x:5\n"
+                          "2012/10/15 09:03:07.045 [ERROR] bad thing\n"
+                          "2012/10/15 09:03:07.045 [WARN ] careful\n");
+}
+
+TEST_F(LoggerTest, AppendsToExistingFileAndCutsLongMessages)
+{
+    {
+        std::ofstream out(path_);
+        out << "earlier run\n";
+    }
+    Logger::instance().info("%s", std::string(5000, 'a').c_str());
+    const std::string text = contents();
+    ASSERT_EQ(text.rfind("earlier run\n", 0), 0u);
+    const std::string line = text.substr(12);
+    const std::string prefix = "2012/10/15 09:03:07.045 [INFO ] ";
+    EXPECT_EQ(line, prefix + std::string(2047, 'a') + "\n");
+}
+
+TEST_F(LoggerTest, DeletedFileIsCreatedAgain)
+{
+    Logger::instance().info("one");
+    fs::remove(path_);
+    Logger::instance().info("two");
+    EXPECT_EQ(contents(), "2012/10/15 09:03:07.045 [INFO ] two\n");
+}
+
+TEST_F(LoggerTest, UnwritableFileLosesLinesPromptlyWithoutBlockingOthers)
+{
+    if (::geteuid() == 0)
+        Logger::instance().setFileName((dir_ / "missing-dir" / "x.log").string()); // root ignores modes
+    else
+        ::chmod(dir_.c_str(), 0555);
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([] {
+            for (int i = 0; i < 50; ++i)
+                Logger::instance().error("lost %d", i);
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_FALSE(fs::exists(path_));
+}
+
+TEST_F(LoggerTest, TwoThreadsWriteWholeLines)
+{
+    auto worker = [](char c) {
+        const std::string text(300, c);
+        for (int i = 0; i < 200; ++i)
+            Logger::instance().info("%s", text.c_str());
+    };
+    std::thread a(worker, 'a'), b(worker, 'b');
+    a.join();
+    b.join();
+    std::istringstream in(contents());
+    std::string line;
+    int count = 0;
+    const std::string prefix = "2012/10/15 09:03:07.045 [INFO ] ";
+    while (std::getline(in, line)) {
+        ++count;
+        ASSERT_EQ(line.size(), prefix.size() + 300);
+        const std::string body = line.substr(prefix.size());
+        EXPECT_TRUE(body == std::string(300, 'a') || body == std::string(300, 'b')) << line;
+    }
+    EXPECT_EQ(count, 400);
+}
+
+TEST(LoggerPath, ReplacesOrAppendsExtension)
+{
+    EXPECT_EQ(Logger::logPathFor("/opt/tools/Quillon.exe"), "/opt/tools/Quillon.log");
+    EXPECT_EQ(Logger::logPathFor("/opt/tools/quillon"), "/opt/tools/quillon.log");
+    EXPECT_EQ(Logger::logPathFor("/opt/v1.2/quillon"), "/opt/v1.2/quillon.log");
+}
+
+TEST(LoggerPath, DefaultPathIsBesideTheExecutable)
+{
+    const std::string exe = fs::read_symlink("/proc/self/exe").string();
+    if (::access(fs::path(exe).parent_path().c_str(), W_OK) == 0) {
+        EXPECT_EQ(Logger::defaultLogPath(nullptr), Logger::logPathFor(exe));
+    }
+}
