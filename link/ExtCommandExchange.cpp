@@ -1,0 +1,49 @@
+#include "Frame.h"
+#include "StbLink.h"
+#include "untSock.h"
+
+#include <Logger.h>
+#include <StringTable.h>
+
+namespace quillon {
+
+void extCommandExchange(StbLink& link, const ReqExtCommand& request)
+{
+    Logger& log = Logger::instance();
+    ResExtCommand response(request.function, static_cast<uint8_t>(request.type));
+    response.call = request.call;
+    response.parameter = request.parameter;
+    response.data = request.data;
+
+    std::string frame = buildFrameText(link.authField.data(), request.command);
+    if (!request.data.empty())
+        frame += '\0';
+    if (link.sendEncrypted(frame) < 0) {
+        link.errorText = linkErrorText(352, StbLink::lastError);
+        log.error("%s", link.errorText.c_str());
+        response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+        link.queues.pushResponse(response);
+        return;
+    }
+    std::string reply;
+    const int n = link.receiveDecrypted(reply);
+    if (n < 0) {
+        link.errorText = linkErrorText(353, StbLink::lastError);
+        log.error("%s", link.errorText.c_str());
+        response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+    } else if (n == 0) {
+        response.setResult(STA_ERROR, loadUiString(315), 0);
+    } else {
+        const int status = parseStatusCode(reply, functionName(request.function).c_str());
+        if (status == 200) {
+            response.setResult(STA_OK, "", 0);
+            if (request.function == FuncRead)
+                response.body = valueAfterLastCaret(reply);
+        } else {
+            response.setResult(STA_ERROR, "0", static_cast<int16_t>(status));
+        }
+    }
+    link.queues.pushResponse(response);
+}
+
+} // namespace quillon

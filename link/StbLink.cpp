@@ -1,0 +1,305 @@
+#include "StbLink.h"
+
+#include "Frame.h"
+
+#include <Logger.h>
+#include <StringTable.h>
+
+#include <openssl/evp.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace quillon {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Waits until `fd` is readable or the deadline passes: 1 readable, 0 time up, -1 poll failed.
+int waitReadable(int fd, Clock::time_point deadline)
+{
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd p{fd, POLLIN, 0};
+        const int r = ::poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
+        if (r < 0 && errno == EINTR)
+            continue;
+        return r < 0 ? -1 : (r == 0 ? 0 : 1);
+    }
+}
+
+// Whether `plain` ends with well-formed PKCS#5 padding behind a zero byte, the way every frame of
+// the box ends.
+bool endsLikeAFrame(const uint8_t* plain, size_t length)
+{
+    if (length < kAesBlock)
+        return false;
+    const uint8_t p = plain[length - 1];
+    if (p < 1 || p > kAesBlock || length < static_cast<size_t>(p) + 1)
+        return false;
+    for (size_t i = length - p; i < length; ++i) {
+        if (plain[i] != p)
+            return false;
+    }
+    return plain[length - p - 1] == 0;
+}
+
+} // namespace
+
+thread_local int StbLink::lastError = 0;
+
+std::string linkErrorText(int stringId, int error)
+{
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "%s:%d", loadUiString(stringId).c_str(), error);
+    return buf;
+}
+
+StbLink::StbLink(Commandio& queues_, LinkObserver* observer_) : queues(queues_), observer(observer_) {}
+
+StbLink::~StbLink()
+{
+    if (stream_)
+        EVP_CIPHER_CTX_free(stream_);
+}
+
+void StbLink::setLinkState(uint8_t state)
+{
+    linkStateValue_ = state;
+    if (state == 0)
+        socket.close();
+    if (observer)
+        observer->linkStateChanged(state);
+}
+
+void StbLink::output(OutputChannel channel, const std::string& line)
+{
+    if (observer)
+        observer->outputLine(channel, line);
+}
+
+int StbLink::sendEncrypted(const std::string& plaintext)
+{
+    LinkSocket::Use use(socket);
+    if (use.fd() < 0 || plaintext.empty()) {
+        Logger::instance().error("Invalid params.\n");
+        lastError = EBADF;
+        return -1;
+    }
+    const std::string cipher = encryptFrame(plaintext, sessionKey.data());
+    if (cipher.empty())
+        return -1;
+    // The box separates frames by their arrival, so each frame goes out in one send.
+    const ssize_t sent = ::send(use.fd(), cipher.data(), cipher.size(), MSG_NOSIGNAL);
+    if (sent < 0)
+        lastError = errno;
+    return static_cast<int>(sent);
+}
+
+int StbLink::receiveTillCh(char* buffer, int size, int ch, int count, std::chrono::milliseconds timeout)
+{
+    if (!buffer || size <= 0)
+        return -1;
+    LinkSocket::Use use(socket);
+    const int fd = use.fd();
+    int total = 0;
+    int found = 0;
+    const auto deadline = Clock::now() + timeout;
+    bool first = true;
+    for (;;) {
+        int got = 0;
+        if (!carry_.empty()) {
+            got = std::min<int>(static_cast<int>(carry_.size()), size - total);
+            std::memcpy(buffer + total, carry_.data(), static_cast<size_t>(got));
+            carry_.erase(0, static_cast<size_t>(got));
+        } else {
+            if (fd < 0) {
+                lastError = EBADF;
+                Logger::instance().error("recv() error: %d", lastError);
+                return -1;
+            }
+            if (first) {
+                const int w = waitReadable(fd, deadline);
+                if (w < 0) {
+                    lastError = errno;
+                    Logger::instance().error("select() error:%s", std::strerror(lastError));
+                    return -1;
+                }
+                if (w == 0) {
+                    Logger::instance().error("select() expired.");
+                    return 0;
+                }
+            }
+            const ssize_t r = ::recv(fd, buffer + total, static_cast<size_t>(size - total), 0);
+            if (r < 0) {
+                lastError = errno;
+                Logger::instance().error("recv() error: %d", lastError);
+                return -1;
+            }
+            if (r == 0) {
+                // The box closed the connection: nothing more will ever come, so this is a failure,
+                // not an empty answer to wait for again.
+                lastError = ECONNRESET;
+                Logger::instance().error("recv() error: %d", lastError);
+                return -1;
+            }
+            got = static_cast<int>(r);
+        }
+        first = false;
+        if (ch == -1)
+            return got;
+        for (int i = total; i < total + got; ++i) {
+            if (static_cast<unsigned char>(buffer[i]) == static_cast<unsigned char>(ch) && ++found == count) {
+                carry_.insert(0, buffer + i + 1, static_cast<size_t>(total + got - i - 1));
+                if (i + 1 < size)
+                    buffer[i + 1] = '\0';
+                return i + 1;
+            }
+        }
+        total += got;
+        if (total >= size)
+            return -2;
+    }
+}
+
+void StbLink::discardStale()
+{
+    carry_.clear();
+    LinkSocket::Use use(socket);
+    if (use.fd() < 0)
+        return;
+    char buf[kMaxReceive];
+    // A closed connection reads as 0 and stops the loop; the exchange then reports it.
+    while (::recv(use.fd(), buf, sizeof buf, MSG_DONTWAIT) > 0) {
+    }
+}
+
+int StbLink::receiveCipher(std::string& cipher, std::chrono::milliseconds timeout)
+{
+    char buf[kMaxReceive];
+    const auto deadline = Clock::now() + timeout;
+    const int d = receiveTillCh(buf, kMaxReceive, -1, -1, timeout);
+    if (d <= 0)
+        return d;
+    cipher.assign(buf, static_cast<size_t>(d));
+    // A reply cut by the network is completed from the following reads within the same limit.
+    while (cipher.size() % kAesBlock != 0) {
+        LinkSocket::Use use(socket);
+        if (use.fd() < 0 || waitReadable(use.fd(), deadline) <= 0) {
+            lastError = ETIMEDOUT;
+            Logger::instance().error("recv() error: %d", lastError);
+            return -1;
+        }
+        const int more = receiveTillCh(buf, kMaxReceive - static_cast<int>(cipher.size()), -1, -1,
+                                       std::chrono::milliseconds(0));
+        if (more <= 0) {
+            if (more == 0)
+                lastError = ETIMEDOUT;
+            return -1;
+        }
+        cipher.append(buf, static_cast<size_t>(more));
+    }
+    return static_cast<int>(cipher.size());
+}
+
+int StbLink::receiveDecrypted(std::string& plaintext, std::chrono::milliseconds timeout)
+{
+    plaintext.clear();
+    std::string cipher;
+    const int d = receiveCipher(cipher, timeout);
+    if (d < 0) {
+        Logger::instance().error("receiveTillCh() failed, recv size:%d", d);
+        return d;
+    }
+    if (d == 0)
+        return 0;
+
+    std::string plain(cipher.size(), '\0');
+    auto* out = reinterpret_cast<uint8_t*>(plain.data());
+    const auto* in = reinterpret_cast<const uint8_t*>(cipher.data());
+    // Every frame starts afresh from the fixed vector. When two frames arrived in one read, the
+    // first ends with its zero byte and padding on a block boundary: the rest is the next frame.
+    size_t length = cipher.size();
+    std::array<uint8_t, kAesBlock> iv;
+    std::memcpy(iv.data(), kLinkIv, kAesBlock);
+    for (size_t at = 0; at < cipher.size(); at += kAesBlock) {
+        if (aes_cbc_decrypt(in + at, kAesBlock, sessionKey.data(), iv.data(), out + at) < 0) {
+            Logger::instance().error("aes_cbc_decrypt() failed.");
+            return -1;
+        }
+        std::memcpy(iv.data(), in + at, kAesBlock);
+        const size_t end = at + kAesBlock;
+        if (end < cipher.size() && endsLikeAFrame(out, end)) {
+            carry_.insert(0, cipher, end, std::string::npos);
+            length = end;
+            break;
+        }
+    }
+    plain.resize(length);
+
+    const int p = static_cast<signed char>(plain.back());
+    int n = static_cast<int>(length);
+    if (p >= 1 && p <= kAesBlock) {
+        n -= p;
+        std::memset(plain.data() + n, 0, static_cast<size_t>(p));
+    }
+    plain.resize(static_cast<size_t>(n));
+    plaintext = std::move(plain);
+    return n;
+}
+
+int StbLink::beginStreamDecrypt()
+{
+    if (!stream_)
+        stream_ = EVP_CIPHER_CTX_new();
+    if (!stream_ || EVP_DecryptInit_ex(stream_, EVP_aes_128_cbc(), nullptr, sessionKey.data(),
+                                       reinterpret_cast<const uint8_t*>(kLinkIv)) != 1) {
+        std::printf("AES_set_decrypt_key() failed.\n");
+        return -1;
+    }
+    // Without padding the context carries the chain from one segment to the next.
+    EVP_CIPHER_CTX_set_padding(stream_, 0);
+    return 0;
+}
+
+int StbLink::receiveStreamDecrypted(std::string& plaintext, std::chrono::milliseconds timeout)
+{
+    plaintext.clear();
+    if (!stream_) {
+        Logger::instance().error("aes_cbc_decrypt() failed.");
+        return -1;
+    }
+    std::string cipher;
+    const int d = receiveCipher(cipher, timeout);
+    if (d < 0) {
+        Logger::instance().error("receiveTillCh() failed, recv size:%d", d);
+        return d;
+    }
+    if (d == 0)
+        return 0;
+    std::string plain(cipher.size(), '\0');
+    int outLen = 0;
+    if (EVP_DecryptUpdate(stream_, reinterpret_cast<uint8_t*>(plain.data()), &outLen,
+                          reinterpret_cast<const uint8_t*>(cipher.data()), d) != 1 ||
+        outLen != d) {
+        Logger::instance().error("aes_cbc_decrypt() failed.");
+        return -1;
+    }
+    // Only the end of the whole stream is padded. A segment that merely ends on a small byte
+    // (a line feed, say) is data, so padding is zeroed only when it is well-formed.
+    const auto* bytes = reinterpret_cast<const uint8_t*>(plain.data());
+    const uint8_t p = bytes[d - 1];
+    bool padded = p >= 1 && p <= kAesBlock;
+    for (int i = d - p; padded && i < d; ++i)
+        padded = bytes[i] == p;
+    if (padded)
+        std::memset(plain.data() + d - p, 0, p);
+    plaintext = std::move(plain);
+    return d;
+}
+
+} // namespace quillon

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quillon::sim {
+
+class StbSimulator;
+
+// The words of one request frame: function^call^parameter[^data].
+struct FrameWords {
+    std::string function;
+    std::string call;
+    std::string parameter;
+    std::string data;
+    bool hasData = false;
+};
+FrameWords splitFrameWords(const std::string& text);
+
+// One client connection of the simulated box.
+class SimSession {
+public:
+    SimSession(StbSimulator& box, int fd);
+    ~SimSession();
+    SimSession(const SimSession&) = delete;
+    SimSession& operator=(const SimSession&) = delete;
+
+    void start();
+    // Shuts the connection down; the session thread then ends.
+    void close();
+    bool finished() const { return finished_; }
+
+    StbSimulator& box() { return box_; }
+    const std::string& peerAddress() const { return peer_; }
+
+    // One reply frame: the text with its zero byte, padded and encrypted from the fixed vector,
+    // sent in one write (two with the split fault). Safe from any thread of the session.
+    void sendFrame(const std::string& text);
+    // The reply "STATUS" + function + "^" + call + "^" + value.
+    void reply(int status, const FrameWords& w, const std::string& value = std::string());
+    // A bulk stream: records chained in one CBC stream, cut into segments as the tool reads them.
+    void sendStream(const std::string& plaintext);
+
+    // A long-running job (ping, trace route) beside the frame reader; `stop` is raised by a
+    // stop frame or when the connection ends. One job at a time.
+    void startJob(std::function<void(std::atomic<bool>& stop)> job);
+    void stopJob();
+    void waitJob();
+
+private:
+    void run();
+    bool handshake();
+    void serve();
+    void handleFrame(const std::string& text);
+    bool sendAllBytes(const char* data, size_t length);
+
+    StbSimulator& box_;
+    int fd_;
+    std::string peer_;
+    std::thread thread_;
+    std::atomic<bool> finished_{false};
+    std::array<uint8_t, 16> key_{};
+    std::mutex sendMutex_;
+    std::thread job_;
+    std::atomic<bool> jobStop_{false};
+    int frameCount_ = 0;
+};
+
+// Frames of the diagnostics (ping, trace route, capture, upgrade); true when handled.
+bool handleDiagnosticFrame(SimSession& session, const FrameWords& words);
+
+} // namespace quillon::sim

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quillon::sim {
+
+// Demo credentials of the simulated box.
+constexpr const char* kDefaultUser = "admin";
+constexpr const char* kDefaultPassword = "quillon";
+
+struct SimOptions {
+    std::string listenAddress = "127.0.0.1";
+    int port = 9003;   // 0: an ephemeral port (tests)
+    std::string user = kDefaultUser;
+    std::string password = kDefaultPassword;
+    int channels = 24; // entries of the generated channel list
+    std::string stateFile; // values kept across restarts when set
+    size_t paramListBytes = 0; // pad the parameter list to at least this size (benchmarks)
+    std::chrono::milliseconds linePace{1000}; // pace of ping and trace route lines
+    bool quiet = true; // no console output
+};
+
+// Ways to misbehave, for tests.
+struct SimFaults {
+    std::set<std::string> silentKeys;           // never answer a frame with this call word
+    std::map<std::string, int> statusOverride;  // answer this call word with this status
+    int closeAfterFrames = -1;                  // drop the connection after this many frames
+    bool splitReplies = false;                  // send every reply in two TCP writes
+    size_t maxSegment = 1440;                   // largest bulk segment
+    bool wrongSessionKeyBlock = false;          // send an RSA block that does not open
+};
+
+class SimSession;
+
+// A simulated set-top box: a TCP server that speaks the link protocol as the box does.
+class StbSimulator {
+public:
+    explicit StbSimulator(SimOptions options = {});
+    ~StbSimulator();
+    StbSimulator(const StbSimulator&) = delete;
+    StbSimulator& operator=(const StbSimulator&) = delete;
+
+    // Binds and starts accepting; false with a reason on failure.
+    bool start(std::string* error = nullptr);
+    void stop();
+    int port() const { return port_; }
+    const SimOptions& options() const { return options_; }
+
+    void setFaults(const SimFaults& faults);
+    SimFaults faults() const;
+
+    // The box's values by key (information, configuration and log keys).
+    std::string value(const std::string& key) const; // localTime is the box clock now
+    bool knownKey(const std::string& key) const;
+    void setValue(const std::string& key, const std::string& value);
+    // The parameter list and the channel list as the box sends them.
+    std::string paramListText() const;
+    std::string channelListText() const;
+    void setChannelListText(const std::string& text);
+
+    // Every frame received after the handshake: the text behind the 24-byte field, exactly as
+    // it arrived (a terminating zero byte included when the tool sent one).
+    std::vector<std::string> frames() const;
+    void clearFrames();
+    // The last session key handed out (for tests that check the field of each frame).
+    std::string sessionKey() const;
+    // Closes the current client connection at once (a box that went away).
+    void dropClient();
+    int clientCount() const;
+
+    // Used by the session threads.
+    void recordFrame(const std::string& text);
+    void noteSessionKey(const std::string& key);
+    bool claimClient(SimSession* session);
+    void releaseClient(SimSession* session);
+    void saveState() const;
+
+private:
+    void acceptLoop();
+    void loadState();
+    void reapSessions(bool all);
+
+    SimOptions options_;
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> running_{false};
+    std::thread acceptThread_;
+
+    mutable std::mutex mutex_;
+    SimFaults faults_;
+    std::map<std::string, std::string> values_;
+    std::string channelList_;
+    std::vector<std::string> frames_;
+    std::string sessionKey_;
+    SimSession* active_ = nullptr;
+    std::vector<std::unique_ptr<SimSession>> sessions_;
+};
+
+// The private half of the simulated box family's key (PEM).
+extern const char* const kSimBoxPrivateKeyPem;
+
+} // namespace quillon::sim
