@@ -1,6 +1,8 @@
 #pragma once
 
 #include <iosfwd>
+
+#include <Messages.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,7 +39,23 @@ public:
 std::vector<std::unique_ptr<Command>> allCommands();
 
 // Factories, one per command file.
+std::unique_ptr<Command> makeInfoCommand();
+std::unique_ptr<Command> makeConfigCommand();
+std::unique_ptr<Command> makeSetCommand();
+std::unique_ptr<Command> makeCmdCommand();
+std::unique_ptr<Command> makeChannelsCommand();
+std::unique_ptr<Command> makeExportParamsCommand();
+std::unique_ptr<Command> makeLogParamsCommand();
 std::unique_ptr<Command> makeUsbProfilesCommand();
 std::unique_ptr<Command> makeZoneInfoCommand();
+std::unique_ptr<Command> makePingCommand();
+std::unique_ptr<Command> makeTraceRouteCommand();
+std::unique_ptr<Command> makePcapCommand();
+std::unique_ptr<Command> makeUpgradeCommand();
+
+// Prints a final response's failure on `err` and turns it into the exit status.
+int reportResult(Context& context, const Response* response);
+// Progress of a bulk exchange on standard error.
+void printProgress(Context& context, int percent);
 
 } // namespace quillon::cli

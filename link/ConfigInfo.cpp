@@ -250,6 +250,21 @@ void copyConfigField(int index, const ConfigInfo& from, ConfigInfo& to)
     }
 }
 
+bool configFieldIsUnset(int index, const ConfigInfo& c)
+{
+    if (!validIndex(index))
+        return true;
+    const KeySpec& s = specOf(index);
+    switch (s.kind) {
+    case Kind::Int8: return c.*s.i8 == -1;
+    case Kind::Int32: return c.*s.i32 == -1;
+    case Kind::TimeZone: return c.*s.i32 == kTimeZoneUnset;
+    case Kind::Char: return c.*s.ch == kCaRegisterUnset;
+    case Kind::Text: return (c.*s.text).empty();
+    }
+    return true;
+}
+
 bool configKeyIsWritten(int index, const ConfigInfo& request, const ConfigInfo& baseline)
 {
     if (!validIndex(index))

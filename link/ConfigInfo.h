@@ -79,6 +79,8 @@ std::string encodeConfigValue(int index, const ConfigInfo& c);
 void decodeConfigValue(int index, const std::string& value, ConfigInfo& c);
 // Copies the field of key `index` from one record to another.
 void copyConfigField(int index, const ConfigInfo& from, ConfigInfo& to);
+// Whether the field of key `index` holds its unset value.
+bool configFieldIsUnset(int index, const ConfigInfo& c);
 // Whether a configuration write sends key `index`, given the request's and the baseline's values.
 bool configKeyIsWritten(int index, const ConfigInfo& request, const ConfigInfo& baseline);
 

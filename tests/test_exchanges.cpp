@@ -370,3 +370,48 @@ TEST(Session, RefusedConnectionReportsConnectFailure)
     EXPECT_EQ(r->message, "connect socket failed.:111");
     setUiLanguage(LanguageChinese);
 }
+
+TEST_F(Exchanges, SilenceEndsEachExchangeAsDescribed)
+{
+    sim::SimFaults faults;
+    faults.silentKeys = {"reboot", "Paralist", "Channellist", "LogLevel"};
+    box.setFaults(faults);
+    ReqExtCommand reboot(FuncIoctl, TypeButtonCommand);
+    reboot.command = "ioctl^reboot^null";
+    auto command = run(reboot);
+    ASSERT_TRUE(command);
+    EXPECT_EQ(command->status, STA_ERROR);
+    EXPECT_EQ(command->errorId, 0);
+    EXPECT_EQ(command->message, "no data");
+
+    // A silent export is answered as done with the no-data text and no percentage.
+    auto params = runAs<ResExportParams>(ReqExportParams());
+    ASSERT_TRUE(params);
+    EXPECT_EQ(params->status, STA_OK);
+    EXPECT_EQ(params->message, "no data");
+    EXPECT_EQ(params->percent, 0);
+    auto channels = runAs<ResExportChannelList>(ReqExportChannelList());
+    ASSERT_TRUE(channels);
+    EXPECT_EQ(channels->status, STA_OK);
+    EXPECT_TRUE(channels->channelList.empty());
+
+    ReqLogParams read(FuncRead);
+    auto log = runAs<ResLogParams>(read);
+    ASSERT_TRUE(log);
+    EXPECT_EQ(log->status, STA_PART_OK);
+    EXPECT_EQ(log->message, "read LogLevel failed:no data");
+    EXPECT_EQ(log->logLevel, -1);
+    EXPECT_EQ(log->outputType, 0);
+}
+
+TEST_F(Exchanges, ChannelListRefusedAtTheStart)
+{
+    sim::SimFaults faults;
+    faults.statusOverride["Channellist"] = 401;
+    box.setFaults(faults);
+    auto r = runAs<ResExportChannelList>(ReqExportChannelList());
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, STA_ERROR);
+    EXPECT_EQ(r->errorId, 0);
+    EXPECT_EQ(r->message, "Refresh chanlist error.");
+}

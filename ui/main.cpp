@@ -1,22 +1,51 @@
 #include "untMain.h"
 
 #include <Commandio.h>
+#include <LinkService.h>
 #include <Logger.h>
 
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 
 using namespace quillon;
 
-namespace {
+namespace
+{
 
 void showException(bool haveApp, const QString& text)
 {
     if (haveApp)
         QMessageBox::critical(nullptr, QString(), text);
+}
+
+// Reads --box-modulus HEX|@FILE (also --box-modulus=...). False with a reason when the option is
+// malformed; Qt's own options are left for QApplication.
+bool parseOptions(int argc, char* argv[], LinkSetup& setup, std::string& error)
+{
+    const char* const name = "--box-modulus";
+    const size_t nameLength = strlen(name);
+    for (int i = 1; i < argc; ++i) {
+        std::string value;
+        if (strcmp(argv[i], name) == 0) {
+            if (i + 1 >= argc) {
+                error = "--box-modulus needs a value: 256 hexadecimal digits or @FILE";
+                return false;
+            }
+            value = argv[++i];
+        } else if (strncmp(argv[i], name, nameLength) == 0 && argv[i][nameLength] == '=') {
+            value = argv[i] + nameLength + 1;
+        } else {
+            continue;
+        }
+        if (!parseBoxModulusOption(value, setup.boxModulusHex, error))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -28,24 +57,35 @@ int main(int argc, char* argv[])
     log.info("%s", kLogRuler);
     log.info("quillon begin");
 
-    std::unique_ptr<QApplication> app;
-    try {
-        app = std::make_unique<QApplication>(argc, argv);
-        // The queues exist before the window: creating it starts the worker, which waits on them.
-        Commandio queues;
-        TfrmMain window(queues);
-        window.show();
-        app->exec();
-    } catch (const std::exception& e) {
-        log.error("%s", e.what());
-        showException(app != nullptr, QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        log.error("unknown error");
-        showException(app != nullptr, QStringLiteral("unknown error"));
+    int status = 0;
+    LinkSetup setup;
+    std::string error;
+    if (!parseOptions(argc, argv, setup, error)) {
+        std::fprintf(stderr, "quillon: %s\n", error.c_str());
+        log.error("%s", error.c_str());
+        status = 2;
+    } else {
+        std::unique_ptr<QApplication> app;
+        try {
+            app = std::make_unique<QApplication>(argc, argv);
+            // The queues exist before the window: creating it starts the worker, which waits on them.
+            Commandio queues;
+            TfrmMain window(queues, setup);
+            window.show();
+            app->exec();
+        } catch (const std::exception& e) {
+            log.error("%s", e.what());
+            showException(app != nullptr, QString::fromLocal8Bit(e.what()));
+            status = 1;
+        } catch (...) {
+            log.error("unknown error");
+            showException(app != nullptr, QStringLiteral("unknown error"));
+            status = 1;
+        }
+        app.reset();
     }
-    app.reset();
 
     log.info("quillon end");
     log.info("%s", kLogRuler);
-    return 0;
+    return status;
 }

@@ -1,0 +1,42 @@
+#include "Command.h"
+#include "LinkSession.h"
+
+#include <ostream>
+
+namespace quillon::cli {
+
+std::vector<std::unique_ptr<Command>> allCommands()
+{
+    std::vector<std::unique_ptr<Command>> commands;
+    commands.push_back(makeInfoCommand());
+    commands.push_back(makeConfigCommand());
+    commands.push_back(makeSetCommand());
+    commands.push_back(makeCmdCommand());
+    commands.push_back(makeChannelsCommand());
+    commands.push_back(makeExportParamsCommand());
+    commands.push_back(makeLogParamsCommand());
+    commands.push_back(makeUsbProfilesCommand());
+    commands.push_back(makeZoneInfoCommand());
+    return commands;
+}
+
+int reportResult(Context& context, const Response* response)
+{
+    if (!response) {
+        context.err << "no answer from the worker\n";
+        return ExitError;
+    }
+    const int code = exitCodeOf(*response);
+    if (code == ExitError)
+        context.err << errorTextOf(*response) << "\n";
+    else if (code == ExitPartial)
+        context.err << response->message << "\n";
+    return code;
+}
+
+void printProgress(Context& context, int percent)
+{
+    context.err << "progress: " << percent << "%" << std::endl;
+}
+
+} // namespace quillon::cli

@@ -1,0 +1,52 @@
+#include "Command.h"
+#include "LinkSession.h"
+
+#include <ConfigInfo.h>
+
+#include <ostream>
+
+namespace quillon::cli {
+
+// "KEY = VALUE" text of a configuration value; unset values are empty, the time zone in hours.
+std::string configValueText(int index, const ConfigInfo& c)
+{
+    if (configFieldIsUnset(index, c))
+        return {};
+    if (std::string(kConfigKeys[static_cast<size_t>(index)]) == "timeZone")
+        return std::to_string(c.timeZone);
+    return encodeConfigValue(index, c);
+}
+
+namespace {
+
+// The box's configuration as a parameter file on standard output.
+class ConfigCommand : public Command {
+public:
+    const char* name() const override { return "config"; }
+    const char* usage() const override { return "config"; }
+    int run(Context& c) override
+    {
+        if (!c.args.empty())
+            return ExitUsage;
+        LinkSession* link = c.openLink(c);
+        if (!link)
+            return ExitError;
+        auto r = link->run(ReqConfigInfo(FuncRead));
+        auto* config = dynamic_cast<ResConfigInfo*>(r.get());
+        if (config && config->status != STA_ERROR) {
+            c.out << "[stb]\n";
+            for (int i = 0; i < kConfigKeyCount; ++i)
+                c.out << kConfigKeys[static_cast<size_t>(i)] << " = " << configValueText(i, *config) << "\n";
+        }
+        return reportResult(c, r.get());
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeConfigCommand()
+{
+    return std::make_unique<ConfigCommand>();
+}
+
+} // namespace quillon::cli

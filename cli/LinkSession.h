@@ -1,0 +1,50 @@
+#pragma once
+
+#include <Commandio.h>
+#include <LinkService.h>
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+namespace quillon::cli {
+
+// A connected link for the command line: the same worker and exchanges as the window, with the
+// output lines of a running diagnostic printed on standard output as they arrive.
+class LinkSession : public LinkObserver {
+public:
+    LinkSession(std::ostream& out, std::ostream& err);
+    ~LinkSession() override;
+
+    // Connects (worker started, connect exchange run); false with the reason on `err`.
+    bool open(const std::string& host, int port, const std::string& user, const std::string& password,
+              const std::string& modulusHex, const LinkTimeouts& timeouts = LinkTimeouts());
+
+    // Runs one request and returns its final response (null if the worker gave none). Progress
+    // responses are handed to `onProgress`. When the user presses Ctrl-C while it runs,
+    // `onInterrupt` is called once (e.g. to send a stop frame) and the wait goes on.
+    std::unique_ptr<Response> run(const Request& request,
+                                  const std::function<void(const Response&)>& onProgress = {},
+                                  const std::function<void()>& onInterrupt = {});
+
+    LinkService& service() { return service_; }
+
+    void linkStateChanged(uint8_t state) override;
+    void outputLine(OutputChannel channel, const std::string& line) override;
+
+private:
+    std::ostream& out_;
+    std::ostream& err_;
+    Commandio queues_;
+    LinkService service_{queues_, this};
+};
+
+// The text of a failed response, as the window shows it: the status code's text when there is
+// one, else the message.
+std::string errorTextOf(const Response& response);
+
+// Exit status of a final response: 0 OK, 3 partly OK, 1 error.
+int exitCodeOf(const Response& response);
+
+} // namespace quillon::cli

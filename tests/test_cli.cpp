@@ -1,0 +1,134 @@
+#include "LinkFixture.h"
+
+#include <Command.h>
+#include <LinkSession.h>
+#include <StringTable.h>
+
+#include <sstream>
+
+using namespace quillon;
+using namespace quillon::cli;
+
+namespace {
+
+// Runs commands the way quillon-cli does, against an in-process box.
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setUiLanguage(LanguageEnglish);
+        sim::SimOptions o = test::testBoxOptions();
+        box = std::make_unique<sim::StbSimulator>(o);
+        ASSERT_TRUE(box->start());
+    }
+    void TearDown() override
+    {
+        session.reset();
+        box->stop();
+        setUiLanguage(LanguageChinese);
+    }
+
+    static LinkSession* open(Context& c)
+    {
+        auto* self = static_cast<Cli*>(c.owner);
+        if (!self->session) {
+            auto s = std::make_unique<LinkSession>(c.out, c.err);
+            if (!s->open("127.0.0.1", self->box->port(), "admin", "quillon", "", test::shortTimeouts()))
+                return nullptr;
+            self->session = std::move(s);
+        }
+        return self->session.get();
+    }
+
+    int run(const std::string& name, std::vector<std::string> args)
+    {
+        out.str("");
+        err.str("");
+        for (auto& command : allCommands()) {
+            if (name == command->name()) {
+                Context c{std::move(args), out, err, &Cli::open, this};
+                return command->run(c);
+            }
+        }
+        return -1;
+    }
+
+    std::unique_ptr<sim::StbSimulator> box;
+    std::unique_ptr<LinkSession> session;
+    std::ostringstream out, err;
+};
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
+}
+
+} // namespace
+
+TEST_F(Cli, InfoPrintsEveryKeyInOrder)
+{
+    ASSERT_EQ(run("info", {}), ExitOk) << err.str();
+    const auto l = lines(out.str());
+    ASSERT_EQ(l.size(), 25u);
+    EXPECT_EQ(l[0], "STB_model = QB-5000");
+    EXPECT_EQ(l[7], "connecttype = 2");
+    EXPECT_EQ(l[18], "timeZone = 8");
+    EXPECT_EQ(l[19].rfind("localTime = ", 0), 0u);
+    EXPECT_EQ(l[24], "ChipId = 0x7425B0");
+}
+
+TEST_F(Cli, ConfigPrintsAParameterFileWithUnsetValuesEmpty)
+{
+    sim::SimFaults faults;
+    faults.statusOverride["AspectRatio"] = 401; // refused: stays unset
+    box->setFaults(faults);
+    ASSERT_EQ(run("config", {}), ExitPartial);
+    const auto l = lines(out.str());
+    ASSERT_EQ(l.size(), 39u);
+    EXPECT_EQ(l[0], "[stb]");
+    EXPECT_EQ(l[15], "timeZone = 8");
+    EXPECT_EQ(l[32], "AspectRatio = ");
+    EXPECT_EQ(l[36], "qv_op_CAregister = 4");
+    EXPECT_NE(err.str().find("read AspectRatio failed,errorid:401; "), std::string::npos);
+}
+
+TEST_F(Cli, SetSendsOnlyTheChangedKey)
+{
+    ASSERT_EQ(run("set", {"timeZone=-5"}), ExitOk) << err.str();
+    const auto frames = box->frames();
+    ASSERT_EQ(frames.size(), 39u); // 38 reads, one write
+    EXPECT_EQ(frames.back(), "write^timeZone^null^UTC -05:00");
+    EXPECT_EQ(run("set", {"timeZone=-5"}), ExitError); // nothing to send the second time
+    EXPECT_EQ(err.str(), "Nothing to be done for this action.\n");
+    EXPECT_EQ(run("set", {"noSuchKey=1"}), ExitUsage);
+    EXPECT_EQ(run("set", {"timeZone"}), ExitUsage);
+}
+
+TEST_F(Cli, CommandsPrintReadValuesAndRefusals)
+{
+    EXPECT_EQ(run("cmd", {"read^STBType^null"}), ExitOk);
+    EXPECT_EQ(out.str(), "0\n");
+    EXPECT_EQ(run("cmd", {"ioctl^reboot"}), ExitOk); // an empty parameter becomes null
+    EXPECT_EQ(box->frames().back(), "ioctl^reboot^null");
+    EXPECT_EQ(run("cmd", {"ioctl^bogus^null"}), ExitError);
+    EXPECT_EQ(err.str(), "illegal command, operation failed.\n");
+    EXPECT_EQ(run("cmd", {"reboot"}), ExitUsage);
+}
+
+TEST_F(Cli, ChannelsAndLogParams)
+{
+    ASSERT_EQ(run("channels", {}), ExitOk);
+    const auto l = lines(out.str());
+    ASSERT_EQ(l.size(), 6u);
+    EXPECT_EQ(l[1], "2\tNO\tigmp://239.1.1.2:5000\trtsp://10.20.1.2/ch2");
+    EXPECT_NE(err.str().find("progress: 30%"), std::string::npos);
+
+    ASSERT_EQ(run("logparams", {"set", "0", "0", "7", "16", "2"}), ExitOk) << err.str();
+    ASSERT_EQ(run("logparams", {"get", "0"}), ExitOk);
+    EXPECT_EQ(out.str(), "addrType = 0\naddrValue = 192.168.1.10\nlogLevel = 7\nlogType = 16\noutputType = 2\n");
+    EXPECT_EQ(run("logparams", {"set", "0"}), ExitUsage);
+}

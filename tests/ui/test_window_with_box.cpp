@@ -1,0 +1,182 @@
+// The real window and link threads against the simulated box, in-process on an ephemeral port.
+#include "UiTestSupport.h"
+
+#include <Dialogs.h>
+#include <IpAddressEdit.h>
+#include <LinkBridge.h>
+#include <StbSimulator.h>
+#include <StringTable.h>
+#include <untMain.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace
+{
+
+QString zh(int id)
+{
+    return QString::fromStdString(loadUiString(id));
+}
+
+LinkSetup fastLink()
+{
+    LinkSetup setup;
+    LinkTimeouts timeouts;
+    timeouts.reply = std::chrono::milliseconds(3000);
+    timeouts.watchdogPoll = std::chrono::milliseconds(200);
+    setup.timeouts = timeouts;
+    return setup;
+}
+
+void typeLogin(TfrmMain& window, const char* password)
+{
+    child<IpAddressEdit>(window, "ipSTBAddress")->setText("127.0.0.1");
+    child<QLineEdit>(window, "edtUserName")->setText(sim::kDefaultUser);
+    child<QLineEdit>(window, "edtPassword")->setText(password);
+}
+
+} // namespace
+
+class TestWindowWithBox : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        Dialogs::setSuppressMessages(true);
+        setUiLanguage(LanguageChinese);
+    }
+
+    // Connect, read the information and the channel list, lose the box, and close cleanly.
+    void connectShowsTheBoxThenLosingItClearsThePages()
+    {
+        sim::SimOptions options;
+        options.port = 0;
+        options.channels = 5;
+        sim::StbSimulator box(options);
+        std::string error;
+        QVERIFY2(box.start(&error), error.c_str());
+
+        Commandio queues;
+        auto window = std::make_unique<TfrmMain>(queues, fastLink());
+        window->setStbPort(box.port());
+        window->show();
+        typeLogin(*window, sim::kDefaultPassword);
+        child<QPushButton>(*window, "btnConnect")->click();
+
+        auto* list = child<QTreeWidget>(*window, "lvChannelList");
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 5, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->windowMode(), int8_t(Idle), 5000);
+        QCOMPARE(window->linkState(), uint8_t(1));
+        QCOMPARE(child<QPushButton>(*window, "btnConnect")->text(), zh(26));
+        QVERIFY(child<QWidget>(*window, "shtSTBConfigure")->isEnabled());
+        QCOMPARE(labelText(*window, "lblSTBModelValue"), QString::fromStdString(box.value("STB_model")));
+        QCOMPARE(labelText(*window, "lblMACAddressValue"), QString::fromStdString(box.value("MACAddress")));
+        QCOMPARE(labelText(*window, "lblTimeZoneValue"), QString("UTC +08:00"));
+        QVERIFY(!labelText(*window, "lblCurrTimeValue").isEmpty());
+        QCOMPARE(window->statusText(), zh(404));
+        QCOMPARE(list->topLevelItem(0)->text(0), QString("1"));
+        window->grab().save(QUILLON_SHOT_DIR "/quillon-window-connected.png"); // for a person to look at
+
+        // The box goes away: the watchdog reports it and the window clears itself.
+        box.dropClient();
+        QTRY_COMPARE_WITH_TIMEOUT(window->statusText(), zh(402), 10000);
+        QCOMPARE(window->linkState(), uint8_t(0));
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QVERIFY(labelText(*window, "lblSTBModelValue").isEmpty());
+        QCOMPARE(child<QPushButton>(*window, "btnConnect")->text(), zh(25));
+
+        window->close();
+        window.reset(); // joins the link threads; a hang here fails the test by its time limit
+        box.stop();
+    }
+
+    void wrongPasswordShowsTheBoxCode()
+    {
+        sim::SimOptions options;
+        options.port = 0;
+        sim::StbSimulator box(options);
+        QVERIFY(box.start());
+        Commandio queues;
+        TfrmMain window(queues, fastLink());
+        window.setStbPort(box.port());
+        typeLogin(window, "wrong");
+        child<QPushButton>(window, "btnConnect")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(window.pendingHandlerCount(), size_t(0), 10000);
+        QCOMPARE(window.statusText(), QString::fromStdString(statusCodeText(501)));
+        QCOMPARE(window.linkState(), uint8_t(0));
+        QCOMPARE(window.windowMode(), int8_t(Idle));
+    }
+
+    // Closing while connected: the disconnect goes out, and the worker, possibly reporting the
+    // link down to a window that no longer runs its event loop, is released and joined.
+    void closingWhileConnectedDoesNotHang()
+    {
+        sim::SimOptions options;
+        options.port = 0;
+        sim::StbSimulator box(options);
+        QVERIFY(box.start());
+        Commandio queues;
+        auto window = std::make_unique<TfrmMain>(queues, fastLink());
+        window->setStbPort(box.port());
+        typeLogin(*window, sim::kDefaultPassword);
+        child<QPushButton>(*window, "btnConnect")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(window->linkState(), uint8_t(1), 10000);
+        const auto started = std::chrono::steady_clock::now();
+        window->close();
+        window.reset();
+        QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(5));
+        QTRY_COMPARE(box.clientCount(), 0);
+    }
+
+    // A link thread reporting to a window thread that never gets to it is released by detach.
+    void detachReleasesAWaitingReporter()
+    {
+        QObject context;
+        std::atomic<int> shown{0};
+        LinkBridge bridge(
+            &context, [&](uint8_t) { ++shown; }, [](OutputChannel, const QString&) {});
+        std::atomic<bool> returned{false};
+        std::thread reporter([&] {
+            bridge.linkStateChanged(0);
+            returned = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        QVERIFY(!returned); // waits for the window thread
+        bridge.detach();
+        reporter.join();
+        QVERIFY(returned);
+        QCoreApplication::processEvents();
+        QCOMPARE(shown.load(), 0);  // dropped once detached
+        bridge.linkStateChanged(1); // after detach: returns at once
+    }
+
+    void reporterWaitsUntilTheWindowHasShownIt()
+    {
+        QObject context;
+        std::atomic<int> shown{0};
+        LinkBridge bridge(
+            &context, [&](uint8_t state) { shown = state + 10; }, [](OutputChannel, const QString&) {});
+        std::atomic<int> seenAfterReturn{-1};
+        std::thread reporter([&] {
+            bridge.linkStateChanged(1);
+            seenAfterReturn = shown.load();
+        });
+        QTRY_COMPARE(seenAfterReturn.load(), 11);
+        reporter.join();
+    }
+};
+
+QTEST_MAIN(TestWindowWithBox)
+#include "test_window_with_box.moc"

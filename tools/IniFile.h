@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quillon
+{
+
+// An INI file with the platform's profile semantics: section and key names compare without
+// regard to ASCII case, the first occurrence wins, values are read trimmed, and a write updates
+// the file in place (a new key goes after the last entry of its section, a new section at the
+// end). Lines are written as "key=value" with CR LF; comments and unknown lines are kept.
+class IniFile
+{
+public:
+    // Loads `path`; a missing file is an empty INI. False when the file exists but cannot be read.
+    bool load(const std::string& path);
+    void parse(std::string_view text);
+
+    // The trimmed value, or `fallback` when the section or key is absent.
+    std::string value(std::string_view section, std::string_view key, std::string_view fallback = {}) const;
+    void setValue(std::string_view section, std::string_view key, std::string_view value);
+
+    bool modified() const { return modified_; }
+    std::string text() const;
+    // Writes the whole file; false on any write error.
+    bool save(const std::string& path) const;
+
+private:
+    struct Line {
+        std::string raw;
+        std::string key; // lower case; empty for blanks, comments and other lines
+    };
+    struct Section {
+        std::string header; // raw header line; empty for the lines before the first section
+        std::vector<Line> lines;
+    };
+    Section* find(std::string_view section);
+    const Section* find(std::string_view section) const;
+
+    std::vector<Section> sections_;
+    std::unordered_map<std::string, size_t> index_; // lower-case name -> first section of that name
+    bool modified_ = false;
+};
+
+} // namespace quillon

@@ -1,0 +1,71 @@
+#include "LinkBridge.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+
+namespace quillon
+{
+
+LinkBridge::LinkBridge(QObject* context, StateHandler onState, LineHandler onLine)
+    : context_(context), onState_(std::move(onState)), onLine_(std::move(onLine))
+{
+}
+
+void LinkBridge::linkStateChanged(uint8_t state)
+{
+    if (context_ && QThread::currentThread() == context_->thread()) {
+        if (!detached())
+            onState_(state);
+        return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (detached_ || !context_)
+        return;
+    // Numbered and posted under the lock, so tickets follow the order the window runs them in.
+    const uint64_t ticket = ++queued_;
+    QMetaObject::invokeMethod(
+        context_,
+        [this, state] {
+            if (!detached())
+                onState_(state);
+            {
+                std::lock_guard<std::mutex> guard(mutex_);
+                ++done_;
+            }
+            shown_.notify_all();
+        },
+        Qt::QueuedConnection);
+    shown_.wait(lock, [&] { return detached_ || done_ >= ticket; });
+}
+
+void LinkBridge::outputLine(OutputChannel channel, const std::string& line)
+{
+    if (detached() || !context_)
+        return;
+    QString text = QString::fromStdString(line);
+    QMetaObject::invokeMethod(
+        context_,
+        [this, channel, text] {
+            if (!detached())
+                onLine_(channel, text);
+        },
+        Qt::QueuedConnection);
+}
+
+void LinkBridge::detach()
+{
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        detached_ = true;
+    }
+    shown_.notify_all();
+}
+
+bool LinkBridge::detached() const
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    return detached_;
+}
+
+} // namespace quillon
