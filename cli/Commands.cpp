@@ -15,6 +15,10 @@ std::vector<std::unique_ptr<Command>> allCommands()
     commands.push_back(makeChannelsCommand());
     commands.push_back(makeExportParamsCommand());
     commands.push_back(makeLogParamsCommand());
+    commands.push_back(makePingCommand());
+    commands.push_back(makeTraceRouteCommand());
+    commands.push_back(makePcapCommand());
+    commands.push_back(makeUpgradeCommand());
     commands.push_back(makeUsbProfilesCommand());
     commands.push_back(makeZoneInfoCommand());
     return commands;

@@ -77,11 +77,12 @@ bool runBulkExport(StbLink& link, const BulkExportSpec& spec, Response& response
     const std::string dataPrefix = std::string("200read^") + spec.call + "^";
     bool started = false;
     bool firstReceive = true;
+    std::string chunk;
+    DataEntityList slices;
     for (;;) {
         if (spec.pauseBetweenSegments && !firstReceive)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         firstReceive = false;
-        std::string chunk;
         const int n = link.receiveStreamDecrypted(chunk, link.timeouts.reply);
         if (n < 0) {
             link.errorText = linkErrorText(353, StbLink::lastError);
@@ -95,13 +96,13 @@ bool runBulkExport(StbLink& link, const BulkExportSpec& spec, Response& response
             return true;
         }
         log.debug("recv size:%d", n);
-        DataEntityList slices;
+        slices.clear();
         splitData(chunk.data(), n, '\0', slices);
         for (const DataEntity& slice : slices) {
-            const std::string text(slice.data, strnlen(slice.data, static_cast<size_t>(slice.length)));
+            const std::string_view text(slice.data, strnlen(slice.data, static_cast<size_t>(slice.length)));
             int value = 0;
             if (parseProgress(slice.data, slice.length, "200read^", spec.guard, value)) {
-                const int status = parseStatusCode(text, "read");
+                const int status = parseStatusCode(std::string(text), "read");
                 if (status != 200) {
                     response.setResult(STA_ERROR, "0", static_cast<int16_t>(status));
                     return true;
@@ -117,7 +118,7 @@ bool runBulkExport(StbLink& link, const BulkExportSpec& spec, Response& response
                 continue;
             }
             if (!started) {
-                const int status = parseStatusCode(text, "read");
+                const int status = parseStatusCode(std::string(text.substr(0, 64)), "read");
                 if (status != 200) {
                     if (spec.refusalAsText320)
                         response.setResult(STA_ERROR, loadUiString(320), 0);

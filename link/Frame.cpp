@@ -53,19 +53,37 @@ int aes_PKCS5Padding_src2dst(const uint8_t* src, int srcLength, uint8_t* dst, in
 
 namespace {
 
+// The cipher is fetched once and each thread keeps one context: setting them up anew for every
+// frame costs more than encrypting the frame.
+const EVP_CIPHER* aes128Cbc()
+{
+    static EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, "AES-128-CBC", nullptr);
+    return cipher;
+}
+
+EVP_CIPHER_CTX* threadContext()
+{
+    struct Holder {
+        EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+        ~Holder() { EVP_CIPHER_CTX_free(ctx); }
+    };
+    thread_local Holder holder;
+    return holder.ctx;
+}
+
 int aesCbc(const uint8_t* in, int length, const uint8_t* key, const uint8_t* iv, uint8_t* out, bool encrypt)
 {
     if (length < 0 || length % kAesBlock != 0)
         return -1;
-    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+    EVP_CIPHER_CTX* ctx = threadContext();
     // EVP copies the vector, so the caller's stays as it was.
-    if (!ctx || EVP_CipherInit_ex(ctx.get(), EVP_aes_128_cbc(), nullptr, key, iv, encrypt ? 1 : 0) != 1) {
+    if (!ctx || !aes128Cbc() || EVP_CipherInit_ex(ctx, aes128Cbc(), nullptr, key, iv, encrypt ? 1 : 0) != 1) {
         std::printf(encrypt ? "Unable to set encryption key in aeskey\n" : "Unable to set decryption key in aeskey\n");
         return -1;
     }
-    EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
     int outLen = 0;
-    if (length > 0 && EVP_CipherUpdate(ctx.get(), out, &outLen, in, length) != 1)
+    if (length > 0 && EVP_CipherUpdate(ctx, out, &outLen, in, length) != 1)
         return -1;
     return length;
 }

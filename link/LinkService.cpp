@@ -56,6 +56,8 @@ void LinkService::shutdown()
 {
     watchdog_->stop();
     worker_->stop();
+    // After the worker: no upgrade can start another sender any more.
+    link_->fileSender.shutdown();
 }
 
 uint8_t LinkService::linkState() const

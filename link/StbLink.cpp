@@ -122,7 +122,17 @@ int StbLink::receiveTillCh(char* buffer, int size, int ch, int count, std::chron
                 Logger::instance().error("recv() error: %d", lastError);
                 return -1;
             }
-            if (first) {
+            ssize_t ready = -1;
+            if (first && eagerRead_) {
+                // Bulk segments usually wait already: try before polling, one system call less.
+                ready = ::recv(fd, buffer + total, static_cast<size_t>(size - total), MSG_DONTWAIT);
+                if (ready < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                    lastError = errno;
+                    Logger::instance().error("recv() error: %d", lastError);
+                    return -1;
+                }
+            }
+            if (first && ready < 0) {
                 const int w = waitReadable(fd, deadline);
                 if (w < 0) {
                     lastError = errno;
@@ -134,7 +144,7 @@ int StbLink::receiveTillCh(char* buffer, int size, int ch, int count, std::chron
                     return 0;
                 }
             }
-            const ssize_t r = ::recv(fd, buffer + total, static_cast<size_t>(size - total), 0);
+            const ssize_t r = ready >= 0 ? ready : ::recv(fd, buffer + total, static_cast<size_t>(size - total), 0);
             if (r < 0) {
                 lastError = errno;
                 Logger::instance().error("recv() error: %d", lastError);
@@ -178,11 +188,13 @@ void StbLink::discardStale()
     }
 }
 
-int StbLink::receiveCipher(std::string& cipher, std::chrono::milliseconds timeout)
+int StbLink::receiveCipher(std::string& cipher, std::chrono::milliseconds timeout, bool eager)
 {
+    eagerRead_ = eager;
     char buf[kMaxReceive];
     const auto deadline = Clock::now() + timeout;
     const int d = receiveTillCh(buf, kMaxReceive, -1, -1, timeout);
+    eagerRead_ = false;
     if (d <= 0)
         return d;
     cipher.assign(buf, static_cast<size_t>(d));
@@ -210,7 +222,7 @@ int StbLink::receiveDecrypted(std::string& plaintext, std::chrono::milliseconds 
 {
     plaintext.clear();
     std::string cipher;
-    const int d = receiveCipher(cipher, timeout);
+    const int d = receiveCipher(cipher, timeout, false);
     if (d < 0) {
         Logger::instance().error("receiveTillCh() failed, recv size:%d", d);
         return d;
@@ -221,19 +233,16 @@ int StbLink::receiveDecrypted(std::string& plaintext, std::chrono::milliseconds 
     std::string plain(cipher.size(), '\0');
     auto* out = reinterpret_cast<uint8_t*>(plain.data());
     const auto* in = reinterpret_cast<const uint8_t*>(cipher.data());
+    if (aes_cbc_decrypt(in, d, sessionKey.data(), reinterpret_cast<const uint8_t*>(kLinkIv), out) < 0) {
+        Logger::instance().error("aes_cbc_decrypt() failed.");
+        return -1;
+    }
     // Every frame starts afresh from the fixed vector. When two frames arrived in one read, the
-    // first ends with its zero byte and padding on a block boundary: the rest is the next frame.
+    // first ends with its zero byte and padding on a block boundary (decrypted correctly, as it
+    // came first); the rest is the next frame and waits for the next call.
     size_t length = cipher.size();
-    std::array<uint8_t, kAesBlock> iv;
-    std::memcpy(iv.data(), kLinkIv, kAesBlock);
-    for (size_t at = 0; at < cipher.size(); at += kAesBlock) {
-        if (aes_cbc_decrypt(in + at, kAesBlock, sessionKey.data(), iv.data(), out + at) < 0) {
-            Logger::instance().error("aes_cbc_decrypt() failed.");
-            return -1;
-        }
-        std::memcpy(iv.data(), in + at, kAesBlock);
-        const size_t end = at + kAesBlock;
-        if (end < cipher.size() && endsLikeAFrame(out, end)) {
+    for (size_t end = kAesBlock; end < cipher.size(); end += kAesBlock) {
+        if (endsLikeAFrame(out, end)) {
             carry_.insert(0, cipher, end, std::string::npos);
             length = end;
             break;
@@ -274,14 +283,15 @@ int StbLink::receiveStreamDecrypted(std::string& plaintext, std::chrono::millise
         return -1;
     }
     std::string cipher;
-    const int d = receiveCipher(cipher, timeout);
+    const int d = receiveCipher(cipher, timeout, true);
     if (d < 0) {
         Logger::instance().error("receiveTillCh() failed, recv size:%d", d);
         return d;
     }
     if (d == 0)
         return 0;
-    std::string plain(cipher.size(), '\0');
+    std::string& plain = plaintext;
+    plain.resize(cipher.size());
     int outLen = 0;
     if (EVP_DecryptUpdate(stream_, reinterpret_cast<uint8_t*>(plain.data()), &outLen,
                           reinterpret_cast<const uint8_t*>(cipher.data()), d) != 1 ||
@@ -298,7 +308,6 @@ int StbLink::receiveStreamDecrypted(std::string& plaintext, std::chrono::millise
         padded = bytes[i] == p;
     if (padded)
         std::memset(plain.data() + d - p, 0, p);
-    plaintext = std::move(plain);
     return d;
 }
 

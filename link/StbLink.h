@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Commandio.h"
+#include "FileSender.h"
 #include "LinkObserver.h"
 #include "LinkSocket.h"
 #include "LinkTimeouts.h"
@@ -30,6 +31,8 @@ public:
     LinkObserver* observer;
     LinkTimeouts timeouts;
     LinkSocket socket;
+    // The firmware image sender of the running upgrade (its own connection, its own thread).
+    FileSender fileSender{queues};
 
     // Session: the AES key from the handshake and the field in front of every frame. Written by the
     // worker in the handshake only; read by the window's stop frames.
@@ -76,7 +79,8 @@ public:
     void discardStale();
 
 private:
-    int receiveCipher(std::string& cipher, std::chrono::milliseconds timeout);
+    int receiveCipher(std::string& cipher, std::chrono::milliseconds timeout, bool eager);
+    bool eagerRead_ = false; // try the socket before waiting (bulk segments usually wait already)
 
     std::atomic<uint8_t> linkStateValue_{0};
     std::string carry_; // received bytes that belong to the next receive

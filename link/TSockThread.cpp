@@ -70,14 +70,30 @@ void TSockThread::execute(const Request& request)
             log.info("send channel list request");
             exportChannelListExchange(link_, dynamic_cast<const ReqExportChannelList&>(request));
             break;
+        case TypePing:
+            log.info("send ping request");
+            pingExchange(link_, dynamic_cast<const ReqPing&>(request));
+            break;
+        case TypeTraceRoute:
+            log.info("send trace route request");
+            traceRouteExchange(link_, dynamic_cast<const ReqTraceRoute&>(request));
+            break;
         case TypeUserCommand:
         case TypeButtonCommand:
             log.info("send command request");
             extCommandExchange(link_, dynamic_cast<const ReqExtCommand&>(request));
             break;
+        case TypeUpgrade:
+            log.info("send upgrade image request");
+            upgradeExchange(link_, dynamic_cast<const ReqUpgrade&>(request));
+            break;
         case TypeLogParams:
             log.info("send log params request");
             logParamsExchange(link_, dynamic_cast<const ReqLogParams&>(request));
+            break;
+        case TypePcap:
+            log.info("send pcap request");
+            pcapExchange(link_, dynamic_cast<const ReqPcap&>(request));
             break;
         default:
             log.info("send unknown request");

@@ -18,6 +18,12 @@ void logParamsExchange(StbLink& link, const ReqLogParams& request);
 void extCommandExchange(StbLink& link, const ReqExtCommand& request);
 void exportParamsExchange(StbLink& link, const ReqExportParams& request);
 void exportChannelListExchange(StbLink& link, const ReqExportChannelList& request);
+void pingExchange(StbLink& link, const ReqPing& request);
+void traceRouteExchange(StbLink& link, const ReqTraceRoute& request);
+void pcapExchange(StbLink& link, const ReqPcap& request);
+// Announces the image, starts the file sender on the port the box names, then follows the box's
+// reports. Ends with STA_ERROR when the file cannot be read, the box refuses, or the link breaks.
+void upgradeExchange(StbLink& link, const ReqUpgrade& request);
 
 // Box local time "YYYYMMDDhhmmss" into localTime and localTimeUnset, against the PC's offset
 // from UTC in whole hours (east positive).

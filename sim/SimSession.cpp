@@ -233,7 +233,7 @@ void SimSession::sendFrame(const std::string& text)
 {
     const std::string cipher = encryptFrame(text + '\0', key_.data());
     std::lock_guard<std::mutex> guard(sendMutex_);
-    if (box_.faults().splitReplies && cipher.size() > 7) {
+    if (box_.faultsSnapshot()->splitReplies && cipher.size() > 7) {
         sendAllBytes(cipher.data(), 7);
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         sendAllBytes(cipher.data() + 7, cipher.size() - 7);
@@ -249,30 +249,48 @@ void SimSession::reply(int status, const FrameWords& w, const std::string& value
     sendFrame(code + w.function + "^" + w.call + "^" + value);
 }
 
-void SimSession::sendStream(const std::string& plaintext)
+void SimSession::prepareStream(const std::string& plaintext, PreparedStream& out)
 {
     const std::string padded = pkcs5Pad(plaintext);
-    std::string cipher(padded.size(), '\0');
+    const size_t maxSegment = std::max<size_t>(kAesBlock, box_.faultsSnapshot()->maxSegment / kAesBlock * kAesBlock);
+    out.maxSegment = box_.faultsSnapshot()->maxSegment;
+    out.cipher.assign(padded.size(), '\0');
+    out.cuts.clear();
     aes_cbc_encrypt(reinterpret_cast<const uint8_t*>(padded.data()), static_cast<int>(padded.size()), key_.data(),
-                    reinterpret_cast<const uint8_t*>(kLinkIv), reinterpret_cast<uint8_t*>(cipher.data()));
-    const size_t maxSegment = std::max<size_t>(kAesBlock, box_.faults().maxSegment / kAesBlock * kAesBlock);
+                    reinterpret_cast<const uint8_t*>(kLinkIv), reinterpret_cast<uint8_t*>(out.cipher.data()));
     // The final zero byte and the padding travel together in the last segment.
-    const size_t lastCut = (padded.size() - (padded.size() - plaintext.size()) - 1) / kAesBlock * kAesBlock;
+    const size_t lastCut = (plaintext.size() - 1) / kAesBlock * kAesBlock;
     size_t at = 0;
-    std::lock_guard<std::mutex> guard(sendMutex_);
-    while (at < cipher.size()) {
-        size_t end = std::min(at + maxSegment, cipher.size());
-        if (end < cipher.size()) {
+    while (at < padded.size()) {
+        size_t end = std::min(at + maxSegment, padded.size());
+        if (end < padded.size()) {
             end = std::min(end, std::max(lastCut, at + kAesBlock));
             // The tool takes a segment that ends on a byte from 1 to 16 for padding.
             while (end > at + kAesBlock && static_cast<uint8_t>(padded[end - 1]) >= 1 &&
                    static_cast<uint8_t>(padded[end - 1]) <= kAesBlock)
                 end -= kAesBlock;
         }
-        if (!sendAllBytes(cipher.data() + at, end - at))
+        out.cuts.push_back(end);
+        at = end;
+    }
+}
+
+void SimSession::sendPrepared(const PreparedStream& stream)
+{
+    std::lock_guard<std::mutex> guard(sendMutex_);
+    size_t at = 0;
+    for (size_t end : stream.cuts) {
+        if (!sendAllBytes(stream.cipher.data() + at, end - at))
             return;
         at = end;
     }
+}
+
+void SimSession::sendStream(const std::string& plaintext)
+{
+    PreparedStream stream;
+    prepareStream(plaintext, stream);
+    sendPrepared(stream);
 }
 
 void SimSession::startJob(std::function<void(std::atomic<bool>&)> job)
@@ -298,7 +316,8 @@ void SimSession::handleFrame(const std::string& text)
 {
     box_.recordFrame(text);
     const FrameWords w = splitFrameWords(text);
-    const SimFaults faults = box_.faults();
+    const auto snapshot = box_.faultsSnapshot();
+    const SimFaults& faults = *snapshot;
     ++frameCount_;
     const bool closeNow = faults.closeAfterFrames >= 0 && frameCount_ > faults.closeAfterFrames;
     if (closeNow) {
@@ -316,8 +335,14 @@ void SimSession::handleFrame(const std::string& text)
 
     if (w.function == "read") {
         if (w.call == "Paralist") {
-            sendStream("200read^10" + std::string(1, '\0') + "200read^60" + std::string(1, '\0') + "200read^Paralist^" +
-                       box_.paramListText() + std::string(1, '\0'));
+            std::string list = box_.paramListText();
+            if (list != paramStream_.source || box_.faultsSnapshot()->maxSegment != paramStream_.maxSegment) {
+                prepareStream("200read^10" + std::string(1, '\0') + "200read^60" + std::string(1, '\0') +
+                                  "200read^Paralist^" + list + std::string(1, '\0'),
+                              paramStream_);
+                paramStream_.source = std::move(list);
+            }
+            sendPrepared(paramStream_);
             return;
         }
         if (w.call == "Channellist") {

@@ -47,6 +47,15 @@ public:
     // A bulk stream: records chained in one CBC stream, cut into segments as the tool reads them.
     void sendStream(const std::string& plaintext);
 
+    // A stream encrypted and cut once, sent as often as asked while its source is unchanged (a box
+    // keeps its prepared list; benchmarks then measure the tool, not the preparation).
+    struct PreparedStream {
+        std::string source;     // what the plaintext was built from
+        size_t maxSegment = 0;
+        std::string cipher;
+        std::vector<size_t> cuts; // segment ends
+    };
+
     // A long-running job (ping, trace route) beside the frame reader; `stop` is raised by a
     // stop frame or when the connection ends. One job at a time.
     void startJob(std::function<void(std::atomic<bool>& stop)> job);
@@ -70,6 +79,9 @@ private:
     std::thread job_;
     std::atomic<bool> jobStop_{false};
     int frameCount_ = 0;
+    void prepareStream(const std::string& plaintext, PreparedStream& out);
+    void sendPrepared(const PreparedStream& stream);
+    PreparedStream paramStream_;
 };
 
 // Frames of the diagnostics (ping, trace route, capture, upgrade); true when handled.

@@ -211,10 +211,15 @@ void StbSimulator::reapSessions(bool all)
 void StbSimulator::setFaults(const SimFaults& faults)
 {
     std::lock_guard<std::mutex> guard(mutex_);
-    faults_ = faults;
+    faults_ = std::make_shared<const SimFaults>(faults);
 }
 
 SimFaults StbSimulator::faults() const
+{
+    return *faultsSnapshot();
+}
+
+std::shared_ptr<const SimFaults> StbSimulator::faultsSnapshot() const
 {
     std::lock_guard<std::mutex> guard(mutex_);
     return faults_;
@@ -249,16 +254,28 @@ void StbSimulator::setValue(const std::string& key, const std::string& value)
         std::lock_guard<std::mutex> guard(mutex_);
         values_[key] = value;
     }
+    {
+        std::lock_guard<std::mutex> guard(cacheMutex_);
+        paramCacheValid_ = false;
+    }
     saveState();
 }
 
 std::string StbSimulator::paramListText() const
 {
+    {
+        std::lock_guard<std::mutex> guard(cacheMutex_);
+        if (paramCacheValid_)
+            return paramCache_;
+    }
     std::string text;
     for (const char* key : kConfigKeys)
         text += std::string(key) + " = " + value(key) + "\n";
     for (size_t i = 0; text.size() < options_.paramListBytes; ++i)
         text += "ExtraParameter" + std::to_string(i) + " = " + std::string(40, 'v') + "\n";
+    std::lock_guard<std::mutex> guard(cacheMutex_);
+    paramCache_ = text;
+    paramCacheValid_ = true;
     return text;
 }
 

@@ -37,6 +37,22 @@ struct SimFaults {
     bool splitReplies = false;                  // send every reply in two TCP writes
     size_t maxSegment = 1440;                   // largest bulk segment
     bool wrongSessionKeyBlock = false;          // send an RSA block that does not open
+    int pingDropAfterLines = -1;                // drop the link after this many ping lines
+    int pcapUnrecognised = 0;                   // messages the tool does not know, before the capture reports
+    bool upgradeStopAnswering = false;          // one progress report after the image, then silence
+    long long upgradeCloseImageAfter = -1;      // close the image connection after this many bytes
+    int upgradeStrayStatus = 0;                 // a report with this status before the progress reports
+    bool upgradeDropLink = false;               // drop the link once the image is in
+};
+
+// What the box made of the last firmware image pushed to it.
+struct SimUpgradeRecord {
+    static constexpr size_t kKeptBytes = 1 << 20; // image bytes kept for tests; the rest is counted
+    long long announced = -1; // length from set_upgradelength
+    bool forced = false;
+    long long received = 0;   // bytes that arrived on the image connection
+    std::string image;        // the first kKeptBytes of them
+    int verdict = 0;          // 302 written, 300 same version, 303 not a valid image
 };
 
 class SimSession;
@@ -57,6 +73,8 @@ public:
 
     void setFaults(const SimFaults& faults);
     SimFaults faults() const;
+    // The same without a copy, for every frame.
+    std::shared_ptr<const SimFaults> faultsSnapshot() const;
 
     // The box's values by key (information, configuration and log keys).
     std::string value(const std::string& key) const; // localTime is the box clock now
@@ -77,6 +95,18 @@ public:
     void dropClient();
     int clientCount() const;
 
+    SimUpgradeRecord upgradeRecord() const
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return upgrade_;
+    }
+    template <typename F>
+    void updateUpgrade(F change)
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        change(upgrade_);
+    }
+
     // Used by the session threads.
     void recordFrame(const std::string& text);
     void noteSessionKey(const std::string& key);
@@ -95,14 +125,19 @@ private:
     std::atomic<bool> running_{false};
     std::thread acceptThread_;
 
+    mutable std::mutex cacheMutex_; // the parameter list, built once per change
+    mutable std::string paramCache_;
+    mutable bool paramCacheValid_ = false;
+
     mutable std::mutex mutex_;
-    SimFaults faults_;
+    std::shared_ptr<const SimFaults> faults_ = std::make_shared<SimFaults>();
     std::map<std::string, std::string> values_;
     std::string channelList_;
     std::vector<std::string> frames_;
     std::string sessionKey_;
     SimSession* active_ = nullptr;
     std::vector<std::unique_ptr<SimSession>> sessions_;
+    SimUpgradeRecord upgrade_;
 };
 
 // The private half of the simulated box family's key (PEM).

@@ -10,6 +10,17 @@ namespace quillon::Dialogs
 namespace
 {
 std::optional<QString> nextSaveFileName;
+std::optional<QString> nextOpenFileName;
+std::optional<QString> nextFolderName;
+QString lastFilter;
+QString lastTitle;
+
+QString takeAnswer(std::optional<QString>& next)
+{
+    QString answer = *next;
+    next.reset();
+    return answer;
+}
 bool suppressMessages = false;
 int suppressedMessages = 0;
 QString lastText;
@@ -40,17 +51,51 @@ void exec(QDialog& dialog)
 
 QString saveFileName(QWidget* parent, const QString& filter)
 {
-    if (nextSaveFileName) {
-        QString answer = *nextSaveFileName;
-        nextSaveFileName.reset();
-        return answer;
-    }
+    lastFilter = filter;
+    if (nextSaveFileName)
+        return takeAnswer(nextSaveFileName);
     return QFileDialog::getSaveFileName(parent, QString(), QString(), filter);
+}
+
+QString openFileName(QWidget* parent, const QString& filter)
+{
+    lastFilter = filter;
+    if (nextOpenFileName)
+        return takeAnswer(nextOpenFileName);
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
+QString folderName(QWidget* parent, const QString& title)
+{
+    lastTitle = title;
+    if (nextFolderName)
+        return takeAnswer(nextFolderName);
+    return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
 }
 
 void setNextSaveFileName(const QString& fileName)
 {
     nextSaveFileName = fileName;
+}
+
+void setNextOpenFileName(const QString& fileName)
+{
+    nextOpenFileName = fileName;
+}
+
+void setNextFolderName(const QString& folder)
+{
+    nextFolderName = folder;
+}
+
+QString lastFileFilter()
+{
+    return lastFilter;
+}
+
+QString lastFolderTitle()
+{
+    return lastTitle;
 }
 
 void setSuppressMessages(bool suppress)
@@ -78,6 +123,8 @@ void resetCounters()
     suppressedMessages = 0;
     lastText.clear();
     lastCaption.clear();
+    lastFilter.clear();
+    lastTitle.clear();
 }
 
 } // namespace quillon::Dialogs

@@ -22,8 +22,19 @@ void exec(QDialog& dialog);
 // A file-save dialog; empty when cancelled. `filter` uses Qt's ";;" form.
 QString saveFileName(QWidget* parent, const QString& filter);
 
-// Test seams. setNextSaveFileName("") answers the next save dialog with a cancel.
+// A file-open dialog; empty when cancelled. `filter` uses Qt's ";;" form.
+QString openFileName(QWidget* parent, const QString& filter);
+// A picker of existing folders titled `title`; empty when cancelled.
+QString folderName(QWidget* parent, const QString& title);
+
+// Test seams. setNextSaveFileName("") answers the next save dialog with a cancel; the same for
+// the open dialog and the folder picker.
 void setNextSaveFileName(const QString& fileName);
+void setNextOpenFileName(const QString& fileName);
+void setNextFolderName(const QString& folder);
+// The filter of the last file dialog and the title of the last folder picker, answered or shown.
+QString lastFileFilter();
+QString lastFolderTitle();
 // Counts message boxes answered by the seam (instead of being shown) since the last reset,
 // and keeps the text of the last one.
 void setSuppressMessages(bool suppress);

@@ -4,11 +4,15 @@
 
 #include <QWidget>
 
+class QLineEdit;
+
 namespace quillon
 {
 
-// Page 4: the offline tools (provisioning files from a workbook, site information). This holds
-// the controls and their captions; the tools' work comes with their own issue.
+class TfrmMain;
+
+// Page 4: the offline tools. From a workbook of subscriber accounts it writes the provisioning
+// files into a folder, and it shows the site a configuration file belongs to. It needs no link.
 class ToolsPage : public QWidget
 {
     Q_OBJECT
@@ -16,8 +20,20 @@ public:
     explicit ToolsPage(QWidget* parent = nullptr);
     void applyUiLanguage();
 
+    void btnBrowseConfigFileClick();
+    void btnBrowseOutputPathClick();
+    void btnCreateClick();
+    void btnBrowseZoneInfoFileClick();
+    void btnLookZoneInfoClick();
+
 private:
+    TfrmMain* frame() const;
+
     CaptionTable captions_;
+    QLineEdit* edtConfigFile_ = nullptr;
+    QLineEdit* edtOutputPath_ = nullptr;
+    QLineEdit* edtZoneInfoFile_ = nullptr;
+    QLineEdit* edtZoneInfo_ = nullptr;
 };
 
 } // namespace quillon
