@@ -68,9 +68,7 @@ bool runBulkExport(StbLink& link, const BulkExportSpec& spec, Response& response
     const std::string frame = buildFrame(link.authField.data(), "read", spec.call, "null");
     log.debug("send data:%s", frame.c_str() + kAuthFieldSize);
     if (link.sendEncrypted(frame) < 0) {
-        link.errorText = linkErrorText(352, StbLink::lastError);
-        log.error("%s", link.errorText.c_str());
-        response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+        setLinkFailure(link, 352, response);
         return false;
     }
     link.beginStreamDecrypt();
@@ -85,9 +83,7 @@ bool runBulkExport(StbLink& link, const BulkExportSpec& spec, Response& response
         firstReceive = false;
         const int n = link.receiveStreamDecrypted(chunk, link.timeouts.reply);
         if (n < 0) {
-            link.errorText = linkErrorText(353, StbLink::lastError);
-            log.error("%s", link.errorText.c_str());
-            response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+            setLinkFailure(link, 353, response);
             return true;
         }
         if (n == 0) {

@@ -5,6 +5,13 @@
 
 namespace quillon {
 
+class Response;
+class StbLink;
+
+// A failed send (text 352) or receive (text 353) on the link ends an exchange the same way
+// everywhere: the text with the socket error, logged, as an error marked "disconnect".
+void setLinkFailure(StbLink& link, int stringId, Response& response);
+
 // One result or failure text, formatted as the worker's 256-byte message buffer holds it.
 template <typename... Args>
 std::string messageText(const char* format, Args... args)

@@ -1,3 +1,4 @@
+#include "ExchangeText.h"
 #include "Frame.h"
 #include "StbLink.h"
 #include "untSock.h"
@@ -9,7 +10,6 @@ namespace quillon {
 
 void extCommandExchange(StbLink& link, const ReqExtCommand& request)
 {
-    Logger& log = Logger::instance();
     ResExtCommand response(request.function, static_cast<uint8_t>(request.type));
     response.call = request.call;
     response.parameter = request.parameter;
@@ -19,18 +19,14 @@ void extCommandExchange(StbLink& link, const ReqExtCommand& request)
     if (!request.data.empty())
         frame += '\0';
     if (link.sendEncrypted(frame) < 0) {
-        link.errorText = linkErrorText(352, StbLink::lastError);
-        log.error("%s", link.errorText.c_str());
-        response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+        setLinkFailure(link, 352, response);
         link.queues.pushResponse(response);
         return;
     }
     std::string reply;
     const int n = link.receiveDecrypted(reply);
     if (n < 0) {
-        link.errorText = linkErrorText(353, StbLink::lastError);
-        log.error("%s", link.errorText.c_str());
-        response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+        setLinkFailure(link, 353, response);
     } else if (n == 0) {
         response.setResult(STA_ERROR, loadUiString(315), 0);
     } else {

@@ -46,18 +46,14 @@ void logParamsExchange(StbLink& link, const ReqLogParams& request)
         frame += '\0'; // this exchange counts the terminator
         ++sent;
         if (link.sendEncrypted(frame) < 0) {
-            link.errorText = linkErrorText(352, StbLink::lastError);
-            log.error("%s", link.errorText.c_str());
-            response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+            setLinkFailure(link, 352, response);
             link.queues.pushResponse(response);
             return;
         }
         std::string reply;
         const int n = link.receiveDecrypted(reply);
         if (n < 0) {
-            link.errorText = linkErrorText(353, StbLink::lastError);
-            log.error("%s", link.errorText.c_str());
-            response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+            setLinkFailure(link, 353, response);
             link.queues.pushResponse(response);
             return;
         }

@@ -82,9 +82,7 @@ private:
         log_.debug("send size:%d", static_cast<int>(frame.size()));
         if (link_.sendEncrypted(frame) >= 0)
             return true;
-        link_.errorText = linkErrorText(352, StbLink::lastError);
-        log_.error("%s", link_.errorText.c_str());
-        response_.setResult(STA_ERROR, link_.errorText, kCodeDisconnect);
+        setLinkFailure(link_, 352, response_);
         return false;
     }
 
@@ -94,9 +92,7 @@ private:
     {
         const int n = link_.receiveDecrypted(reply);
         if (n < 0) {
-            link_.errorText = linkErrorText(353, StbLink::lastError);
-            log_.error("%s", link_.errorText.c_str());
-            response_.setResult(STA_ERROR, link_.errorText, kCodeDisconnect);
+            setLinkFailure(link_, 353, response_);
             return false;
         }
         if (n == 0) {
@@ -152,9 +148,7 @@ private:
         for (;;) {
             const int n = link_.receiveDecrypted(reply);
             if (n < 0) {
-                link_.errorText = linkErrorText(353, StbLink::lastError);
-                log_.error("%s", link_.errorText.c_str());
-                response_.setResult(STA_ERROR, link_.errorText, kCodeDisconnect);
+                setLinkFailure(link_, 353, response_);
                 return;
             }
             // Nothing within the wait counts as an empty, unrecognised message.

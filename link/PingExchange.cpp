@@ -1,3 +1,4 @@
+#include "ExchangeText.h"
 #include "Frame.h"
 #include "StbLink.h"
 #include "ToolOutput.h"
@@ -25,9 +26,7 @@ void pingExchange(StbLink& link, const ReqPing& request)
     log.debug("send data:%s", text);
     log.debug("send size:%d", static_cast<int>(frame.size()));
     if (link.sendEncrypted(frame) < 0) {
-        link.errorText = linkErrorText(352, StbLink::lastError);
-        log.error("%s", link.errorText.c_str());
-        response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+        setLinkFailure(link, 352, response);
         link.queues.pushResponse(response);
         return;
     }

@@ -93,18 +93,14 @@ void stbInfoExchange(StbLink& link, const ReqSTBInfo&)
         const std::string frame = buildFrame(link.authField.data(), "read", key, "null");
         log.debug("send data:%s", frame.c_str() + kAuthFieldSize);
         if (link.sendEncrypted(frame) < 0) {
-            link.errorText = linkErrorText(352, StbLink::lastError);
-            log.error("%s", link.errorText.c_str());
-            response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+            setLinkFailure(link, 352, response);
             link.queues.pushResponse(response);
             return;
         }
         std::string reply;
         const int n = link.receiveDecrypted(reply);
         if (n < 0) {
-            link.errorText = linkErrorText(353, StbLink::lastError);
-            log.error("%s", link.errorText.c_str());
-            response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+            setLinkFailure(link, 353, response);
             link.queues.pushResponse(response);
             return;
         }

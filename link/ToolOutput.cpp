@@ -1,5 +1,6 @@
 #include "ToolOutput.h"
 
+#include "ExchangeText.h"
 #include "Frame.h"
 #include "StbLink.h"
 
@@ -20,9 +21,7 @@ void receiveToolOutput(StbLink& link, const ToolOutputFormat& format, Response& 
         std::string chunk;
         const int n = link.receiveDecrypted(chunk, format.wait);
         if (n < 0) {
-            link.errorText = linkErrorText(353, StbLink::lastError);
-            log.error("%s", link.errorText.c_str());
-            response.setResult(STA_ERROR, link.errorText, kCodeDisconnect);
+            setLinkFailure(link, 353, response);
             return;
         }
         if (n == 0) {

@@ -46,9 +46,7 @@ private:
     {
         if (link_.sendEncrypted(frame) >= 0)
             return true;
-        link_.errorText = linkErrorText(352, StbLink::lastError);
-        log_.error("%s", link_.errorText.c_str());
-        response_.setResult(STA_ERROR, link_.errorText, kCodeDisconnect);
+        setLinkFailure(link_, 352, response_);
         return false;
     }
 
@@ -57,9 +55,7 @@ private:
     {
         const int n = link_.receiveDecrypted(reply);
         if (n < 0) {
-            link_.errorText = linkErrorText(353, StbLink::lastError);
-            log_.error("%s", link_.errorText.c_str());
-            response_.setResult(STA_ERROR, link_.errorText, kCodeDisconnect);
+            setLinkFailure(link_, 353, response_);
             return false;
         }
         if (n == 0) {
