@@ -96,7 +96,14 @@ void LinkSession::linkStateChanged(uint8_t) {}
 
 void LinkSession::outputLine(OutputChannel, const std::string& line)
 {
-    out_ << line << std::endl;
+    // The text comes from the box: control characters would reach the terminal as commands.
+    std::string shown = line;
+    for (char& c : shown) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != '\t') || u == 0x7f)
+            c = '?';
+    }
+    out_ << shown << std::endl;
 }
 
 std::string errorTextOf(const Response& response)

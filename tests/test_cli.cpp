@@ -132,3 +132,32 @@ TEST_F(Cli, ChannelsAndLogParams)
     EXPECT_EQ(out.str(), "addrType = 0\naddrValue = 192.168.1.10\nlogLevel = 7\nlogType = 16\noutputType = 2\n");
     EXPECT_EQ(run("logparams", {"set", "0"}), ExitUsage);
 }
+
+TEST_F(Cli, DiagnosticCommands)
+{
+    // The box pings for the given seconds at its line pace; lines reach standard output in order.
+    ASSERT_EQ(run("ping", {"10.0.0.9", "1"}), ExitOk) << err.str();
+    const auto l = lines(out.str());
+    ASSERT_GE(l.size(), 2u);
+    EXPECT_NE(l[0].find("10.0.0.9"), std::string::npos) << l[0];
+    EXPECT_EQ(box->frames().back(), std::string("connect^ping^/length:1^10.0.0.9") + '\0');
+    EXPECT_EQ(run("ping", {"not-an-address"}), ExitUsage);
+    EXPECT_EQ(run("ping", {"10.0.0.9", "0"}), ExitUsage);
+
+    // The capture page's checks apply before anything is sent.
+    const size_t before = box->frames().size();
+    EXPECT_EQ(run("pcap", {"--size", "1000"}), ExitUsage);
+    EXPECT_EQ(run("pcap", {"--time", "5", "--port", "70000"}), ExitUsage);
+    EXPECT_EQ(box->frames().size(), before);
+
+    EXPECT_EQ(run("upgrade", {"/nonexistent/image.bin"}), ExitError);
+    EXPECT_FALSE(err.str().empty());
+}
+
+TEST_F(Cli, OutputLinesCannotDriveTheTerminal)
+{
+    std::ostringstream sink, errors;
+    LinkSession session(sink, errors);
+    session.outputLine(OutputChannel::Ping, "64 bytes\x1b]0;owned\x07 from 10.0.0.9\r");
+    EXPECT_EQ(sink.str(), "64 bytes?]0;owned? from 10.0.0.9?\n");
+}

@@ -6,9 +6,14 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+
+#include <sys/socket.h>
+#include <unistd.h>
 #include <exception>
 #include <memory>
 
@@ -21,6 +26,34 @@ void showException(bool haveApp, const QString& text)
 {
     if (haveApp)
         QMessageBox::critical(nullptr, QString(), text);
+}
+
+// Ctrl-C or a termination request closes the window as the user would, so the link is taken
+// down, the threads are joined and the log ends with its closing lines.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void closeOnSignals(QWidget& window)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
+        window.close();
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 // Reads --box-modulus HEX|@FILE (also --box-modulus=...). False with a reason when the option is
@@ -71,6 +104,7 @@ int main(int argc, char* argv[])
             // The queues exist before the window: creating it starts the worker, which waits on them.
             Commandio queues;
             TfrmMain window(queues, setup);
+            closeOnSignals(window);
             window.show();
             app->exec();
         } catch (const std::exception& e) {
