@@ -45,7 +45,7 @@ struct WaitCursor {
 
 } // namespace
 
-ToolsPage::ToolsPage(QWidget* parent) : QWidget(parent)
+ToolsPage::ToolsPage(TfrmMain& frame, QWidget* parent) : QWidget(parent), frame_(frame)
 {
     setObjectName("shtUSBDiskConfig");
     auto* layout = new QVBoxLayout(this);
@@ -90,12 +90,6 @@ void ToolsPage::applyUiLanguage()
     applyCaptions(captions_);
 }
 
-// The window adds the page as a tab after constructing it, so the frame is found when needed.
-TfrmMain* ToolsPage::frame() const
-{
-    return qobject_cast<TfrmMain*>(window());
-}
-
 void ToolsPage::btnBrowseConfigFileClick()
 {
     const QString chosen = Dialogs::openFileName(this, kWorkbookFilter);
@@ -112,9 +106,7 @@ void ToolsPage::btnBrowseOutputPathClick()
 
 void ToolsPage::btnCreateClick()
 {
-    TfrmMain* main = frame();
-    if (!main)
-        return;
+    TfrmMain* main = &frame_;
     const QString srcFile = edtConfigFile_->text().trimmed();
     if (srcFile.isEmpty()) {
         main->showError(uiText(461));
@@ -167,9 +159,7 @@ void ToolsPage::btnBrowseZoneInfoFileClick()
 
 void ToolsPage::btnLookZoneInfoClick()
 {
-    TfrmMain* main = frame();
-    if (!main)
-        return;
+    TfrmMain* main = &frame_;
     const QString path = edtZoneInfoFile_->text().trimmed();
     if (path.isEmpty()) {
         main->showError(uiText(470));

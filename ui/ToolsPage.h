@@ -17,7 +17,7 @@ class ToolsPage : public QWidget
 {
     Q_OBJECT
 public:
-    explicit ToolsPage(QWidget* parent = nullptr);
+    explicit ToolsPage(TfrmMain& frame, QWidget* parent = nullptr);
     void applyUiLanguage();
 
     void btnBrowseConfigFileClick();
@@ -27,7 +27,7 @@ public:
     void btnLookZoneInfoClick();
 
 private:
-    TfrmMain* frame() const;
+    TfrmMain& frame_;
 
     CaptionTable captions_;
     QLineEdit* edtConfigFile_ = nullptr;

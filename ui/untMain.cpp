@@ -184,7 +184,7 @@ void TfrmMain::buildPages()
     configPage_ = new ConfigPage(*this);
     operationsPage_ = new OperationsPage(*this);
     logPage_ = new LogPage(*this);
-    toolsPage_ = new ToolsPage;
+    toolsPage_ = new ToolsPage(*this);
     pcapPage_ = new PcapPage;
     for (QWidget* page :
          std::initializer_list<QWidget*>{infoPage_, configPage_, operationsPage_, logPage_, toolsPage_, pcapPage_})
