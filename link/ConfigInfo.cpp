@@ -179,7 +179,7 @@ long decimalPrefix(const std::string& text)
         negative = *p++ == '-';
     long long value = 0;
     while (std::isdigit(static_cast<unsigned char>(*p))) {
-        if (value < LONG_MAX)
+        if (value <= INT_MAX) // past the 32-bit range the result saturates anyway
             value = value * 10 + (*p - '0');
         ++p;
     }
