@@ -132,6 +132,19 @@ int StbLink::receiveTillCh(char* buffer, int size, int ch, int count, std::chron
                     return -1;
                 }
             }
+            if (first && ready < 0 && setReceiveLimit(fd, timeout)) {
+                // A blocking receive bounded by the socket's own limit: one system call a reply.
+                ready = ::recv(fd, buffer + total, static_cast<size_t>(size - total), 0);
+                if (ready < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                    Logger::instance().error("select() expired.");
+                    return 0;
+                }
+                if (ready < 0 && errno != EINTR) {
+                    lastError = errno;
+                    Logger::instance().error("recv() error: %d", lastError);
+                    return -1;
+                }
+            }
             if (first && ready < 0) {
                 const int w = waitReadable(fd, deadline);
                 if (w < 0) {
@@ -174,6 +187,21 @@ int StbLink::receiveTillCh(char* buffer, int size, int ch, int count, std::chron
         if (total >= size)
             return -2;
     }
+}
+
+bool StbLink::setReceiveLimit(int fd, std::chrono::milliseconds limit)
+{
+    const long ms = std::max<long>(1, static_cast<long>(limit.count())); // 0 would mean no limit at all
+    if (fd == receiveLimitFd_ && ms == receiveLimitMs_)
+        return true;
+    timeval tv{};
+    tv.tv_sec = ms / 1000;
+    tv.tv_usec = (ms % 1000) * 1000;
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
+        return false;
+    receiveLimitFd_ = fd;
+    receiveLimitMs_ = ms;
+    return true;
 }
 
 void StbLink::discardStale()

@@ -81,6 +81,10 @@ public:
 private:
     int receiveCipher(std::string& cipher, std::chrono::milliseconds timeout, bool eager);
     bool eagerRead_ = false; // try the socket before waiting (bulk segments usually wait already)
+    // The receive limit last given to the socket, so that it is set only when it changes.
+    bool setReceiveLimit(int fd, std::chrono::milliseconds limit);
+    int receiveLimitFd_ = -1;
+    long receiveLimitMs_ = -1;
 
     std::atomic<uint8_t> linkStateValue_{0};
     std::string carry_; // received bytes that belong to the next receive
