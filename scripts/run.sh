@@ -11,6 +11,7 @@ if [ -x "$sim" ]; then
     trap 'kill $sim_pid 2>/dev/null || true' EXIT
 fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" build/ui/quillon "$@"
+    xvfb-run -a -s "-screen 0 1280x1024x24" build/ui/quillon "$@"
+    exit
 fi
 build/ui/quillon "$@"
