@@ -4,12 +4,16 @@
 //      the same sizes (48-byte requests, 64-byte replies);
 //   2. the parameter export of a 4 MB list versus raw loopback reads of 1440 bytes.
 // Prints the figures and the ratios; it asserts nothing.
+// Every thread (tool, simulated box, floor) runs on one core unless --no-pin is given: on this
+// shared two-core machine, whether a wake-up crosses cores changes a round trip threefold, and
+// that would decide the ratio instead of the code.
 
 #include <Commandio.h>
 #include <LinkService.h>
 #include <StbSimulator.h>
 
 #include <arpa/inet.h>
+#include <sched.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -18,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -142,8 +147,14 @@ double median(std::vector<double> v)
 
 } // namespace
 
-int main()
+int main(int argc, char* argv[])
 {
+    if (!(argc > 1 && std::string(argv[1]) == "--no-pin")) {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(sched_getcpu(), &one);
+        sched_setaffinity(0, sizeof one, &one); // threads started later inherit it
+    }
     constexpr size_t kListBytes = 4 * 1024 * 1024;
     sim::SimOptions options;
     options.port = 0;

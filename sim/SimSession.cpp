@@ -194,30 +194,25 @@ void SimSession::serve()
         bool progressed = true;
         while (progressed && pending.size() >= 2 * kAesBlock) {
             progressed = false;
-            std::string plain(pending.size(), '\0');
-            std::array<uint8_t, kAesBlock> iv;
-            std::memcpy(iv.data(), kLinkIv, kAesBlock);
+            // One pass from the fixed vector: the first frame comes out right, and its end is the
+            // first block boundary behind the 24-byte field (whose key bytes may look like padding)
+            // that carries well-formed padding.
             const size_t whole = pending.size() / kAesBlock * kAesBlock;
-            for (size_t at = 0; at < whole; at += kAesBlock) {
-                auto* out = reinterpret_cast<uint8_t*>(plain.data());
-                aes_cbc_decrypt(reinterpret_cast<const uint8_t*>(pending.data()) + at, kAesBlock, key_.data(), iv.data(),
-                                out + at);
-                std::memcpy(iv.data(), pending.data() + at, kAesBlock);
-                const size_t end = at + kAesBlock;
-                // Only behind the 24-byte field: its key bytes may look like padding.
-                if (end >= 2 * kAesBlock && validPadding(out, end)) {
-                    const size_t length = end - out[end - 1];
-                    const std::string frame = plain.substr(0, length);
-                    pending.erase(0, end);
-                    if (frame.compare(0, kAuthFieldSize, field) != 0) {
-                        FrameWords w = splitFrameWords(frame.substr(std::min(frame.size(), size_t(kAuthFieldSize))));
-                        reply(501, w);
-                    } else {
-                        handleFrame(frame.substr(kAuthFieldSize));
-                    }
-                    progressed = true;
-                    break;
-                }
+            std::string plain(whole, '\0');
+            auto* out = reinterpret_cast<uint8_t*>(plain.data());
+            aes_cbc_decrypt(reinterpret_cast<const uint8_t*>(pending.data()), static_cast<int>(whole), key_.data(),
+                            reinterpret_cast<const uint8_t*>(kLinkIv), out);
+            for (size_t end = 2 * kAesBlock; end <= whole; end += kAesBlock) {
+                if (!validPadding(out, end))
+                    continue;
+                plain.resize(end - out[end - 1]);
+                pending.erase(0, end);
+                if (plain.compare(0, kAuthFieldSize, field) != 0)
+                    reply(501, splitFrameWords(plain.substr(std::min(plain.size(), size_t(kAuthFieldSize)))));
+                else
+                    handleFrame(plain.substr(kAuthFieldSize));
+                progressed = true;
+                break;
             }
         }
         if (pending.size() > kMaxPending)
