@@ -149,7 +149,12 @@ double median(std::vector<double> v)
 
 int main(int argc, char* argv[])
 {
-    if (!(argc > 1 && std::string(argv[1]) == "--no-pin")) {
+    bool pin = true, infoOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        pin = pin && std::string(argv[i]) != "--no-pin";
+        infoOnly = infoOnly || std::string(argv[i]) == "--info-only";
+    }
+    if (pin) {
         cpu_set_t one;
         CPU_ZERO(&one);
         CPU_SET(sched_getcpu(), &one);
@@ -206,6 +211,14 @@ int main(int argc, char* argv[])
         infoRatios.push_back(info / floor);
     }
 
+    if (infoOnly) {
+        std::printf("information read, 25 keys:  median %7.3f ms; raw 25 round trips median %7.3f ms; "
+                    "median ratio %.2f (target <= 1.5)\n",
+                    median(infoTimes) * 1e3, median(floorTimes) * 1e3, median(infoRatios));
+        service.shutdown();
+        box.stop();
+        return 0;
+    }
     const double listSize = static_cast<double>(box.paramListText().size());
     std::vector<double> exportRates, bulkRates, exportRatios;
     for (int i = 0; i < 7; ++i) {

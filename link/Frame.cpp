@@ -4,6 +4,7 @@
 
 #include <openssl/evp.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -61,27 +62,45 @@ const EVP_CIPHER* aes128Cbc()
     return cipher;
 }
 
-EVP_CIPHER_CTX* threadContext()
+// One context per thread and direction keeps its key schedule: a frame under the same key only
+// sets the vector again, which costs a fraction of a full set-up.
+struct CachedContext {
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    std::array<uint8_t, kAesBlock> key{};
+    bool keyed = false;
+    ~CachedContext() { EVP_CIPHER_CTX_free(ctx); }
+};
+
+EVP_CIPHER_CTX* threadContext(const uint8_t* key, const uint8_t* iv, bool encrypt)
 {
-    struct Holder {
-        EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-        ~Holder() { EVP_CIPHER_CTX_free(ctx); }
-    };
-    thread_local Holder holder;
-    return holder.ctx;
+    thread_local CachedContext contexts[2];
+    CachedContext& c = contexts[encrypt ? 1 : 0];
+    if (!c.ctx || !aes128Cbc())
+        return nullptr;
+    const bool sameKey = c.keyed && std::memcmp(c.key.data(), key, kAesBlock) == 0;
+    if (EVP_CipherInit_ex(c.ctx, sameKey ? nullptr : aes128Cbc(), nullptr, sameKey ? nullptr : key, iv,
+                          encrypt ? 1 : 0) != 1) {
+        c.keyed = false;
+        return nullptr;
+    }
+    if (!sameKey) {
+        std::memcpy(c.key.data(), key, kAesBlock);
+        c.keyed = true;
+        EVP_CIPHER_CTX_set_padding(c.ctx, 0);
+    }
+    return c.ctx;
 }
 
 int aesCbc(const uint8_t* in, int length, const uint8_t* key, const uint8_t* iv, uint8_t* out, bool encrypt)
 {
     if (length < 0 || length % kAesBlock != 0)
         return -1;
-    EVP_CIPHER_CTX* ctx = threadContext();
     // EVP copies the vector, so the caller's stays as it was.
-    if (!ctx || !aes128Cbc() || EVP_CipherInit_ex(ctx, aes128Cbc(), nullptr, key, iv, encrypt ? 1 : 0) != 1) {
+    EVP_CIPHER_CTX* ctx = threadContext(key, iv, encrypt);
+    if (!ctx) {
         std::printf(encrypt ? "Unable to set encryption key in aeskey\n" : "Unable to set decryption key in aeskey\n");
         return -1;
     }
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
     int outLen = 0;
     if (length > 0 && EVP_CipherUpdate(ctx, out, &outLen, in, length) != 1)
         return -1;

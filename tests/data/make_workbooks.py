@@ -2,7 +2,7 @@
 """Writes the sample workbooks of the profile tests and benchmark with real spreadsheet writers.
 
 Debian packages: python3-xlwt (.xls), libreoffice-calc-nogui (.xlsx, converted from the .xls
-with soffice), python3-odf (.ods).
+with soffice), python3-openpyxl (.xlsx as scripts write it), python3-odf (.ods).
 Run from this folder: /usr/bin/python3 make_workbooks.py
 The benchmark calls it with --bench DIR to write its two 10 000-row workbooks into DIR.
 """
@@ -10,8 +10,11 @@ import os
 import shutil
 import subprocess
 import tempfile
+import struct
 import sys
+import zipfile
 
+import openpyxl
 import xlwt
 from odf.opendocument import OpenDocumentSpreadsheet
 from odf.table import Table, TableCell, TableRow
@@ -57,6 +60,73 @@ def write_xlsx(name, rows):
         shutil.move(source[:-4] + ".xlsx", name)
 
 
+def write_openpyxl(name, rows):
+    # Written by a script: absolute part names in the relationships, as openpyxl writes them.
+    book = openpyxl.Workbook()
+    sheet = book.active
+    sheet.title = "accounts"
+    for r, row in enumerate(rows, 1):
+        for c, value in enumerate(row, 1):
+            if value != "":
+                sheet.cell(row=r, column=c, value=value)
+    book.create_sheet("other")["A1"] = "not this one"
+    book.save(name)
+
+
+# A package written part by part, as streaming writers do: inline strings, rich-text runs, a
+# phonetic run that is not part of the text, prefixed element names, cells without addresses
+# and a sheet outside xl/worksheets. Rows 1-3 hold values; G5 has a style and no value.
+MAIN = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+REL = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+PKG = "http://schemas.openxmlformats.org/package/2006/relationships"
+INLINE_RICH = {
+    "[Content_Types].xml": '<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/'
+        'content-types"><Default Extension="rels" ContentType="application/vnd.openxmlformats-package.'
+        'relationships+xml"/><Default Extension="xml" ContentType="application/xml"/></Types>',
+    "_rels/.rels": '<Relationships xmlns="%s"><Relationship Id="r1" Type="%s/officeDocument" '
+        'Target="xl/workbook.xml"/></Relationships>' % (PKG, REL),
+    "xl/workbook.xml": '<x:workbook xmlns:x="%s" xmlns:r="%s"><x:sheets><x:sheet name="first" sheetId="7" '
+        'r:id="s1"/><x:sheet name="second" sheetId="2" r:id="s2"/></x:sheets></x:workbook>' % (MAIN, REL),
+    "xl/_rels/workbook.xml.rels": '<Relationships xmlns="%s"><Relationship Id="s2" Type="%s/worksheet" '
+        'Target="worksheets/sheet1.xml"/><Relationship Id="s1" Type="%s/worksheet" '
+        'Target="../sheets/./first.xml"/><Relationship Id="t" Type="%s/sharedStrings" '
+        'Target="/xl/strings.xml"/></Relationships>' % (PKG, REL, REL, REL),
+    "xl/strings.xml": '<x:sst xmlns:x="%s" count="2" uniqueCount="2"><x:si><x:r><x:t xml:space="preserve">pw '
+        '</x:t></x:r><x:r><x:rPr><x:b/></x:rPr><x:t>1</x:t></x:r><x:rPh sb="0" eb="1"><x:t>PH</x:t></x:rPh>'
+        '</x:si><x:si><x:t>a&amp;b &lt;c&gt;</x:t></x:si></x:sst>' % MAIN,
+    "sheets/first.xml": '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<x:worksheet xmlns:x="%s">'
+        '<x:sheetData><x:row r="1"><x:c r="A1" t="inlineStr"><x:is><x:t>user</x:t></x:is></x:c>'
+        '<x:c r="B1" t="inlineStr"><x:is><x:r><x:t>ntv</x:t></x:r><x:r><x:rPr><x:i/></x:rPr>'
+        '<x:t>useraccount</x:t></x:r></x:is></x:c></x:row>'
+        '<x:row r="2"><x:c r="A2" t="s"><x:v>0</x:v></x:c><x:c r="B2" t="s"><x:v>1</x:v></x:c>'
+        '<x:c r="C2"><x:v>1.5E+2</x:v></x:c><x:c r="D2" t="b"><x:v>1</x:v></x:c>'
+        '<x:c r="E2" t="e"><x:v>#N/A</x:v></x:c><x:c r="F2" t="str"><x:f>A1&amp;"x"</x:f><x:v>userx</x:v>'
+        '</x:c></x:row><x:row><x:c><x:v>-0.25</x:v></x:c><x:c/><x:c t="inlineStr"><x:is><x:t>'
+        'third</x:t></x:is></x:c></x:row><x:row r="5"><x:c r="G5" s="1"/></x:row></x:sheetData>'
+        '</x:worksheet>' % MAIN,
+    "xl/worksheets/sheet1.xml": '<worksheet xmlns="%s"><sheetData><row r="1"><c r="A1" t="inlineStr"><is><t>'
+        'not this one</t></is></c></row></sheetData></worksheet>' % MAIN,
+}
+
+
+def write_package(name, parts):
+    with zipfile.ZipFile(name, "w", zipfile.ZIP_DEFLATED) as z:
+        for part, text in parts.items():
+            z.writestr(part, text)
+
+
+def write_bomb(name, source, part):
+    # The directory of a copy of `source` claims `part` unpacks to 3.75 GiB, as a zip bomb does.
+    data = bytearray(open(source, "rb").read())
+    info = zipfile.ZipFile(source).getinfo(part)
+    central = data.find(b"PK\x01\x02")
+    while data[central + 46:central + 46 + len(part)] != part.encode():
+        central = data.find(b"PK\x01\x02", central + 4)
+    struct.pack_into("<I", data, central + 24, 0xF0000000)
+    struct.pack_into("<I", data, info.header_offset + 22, 0xF0000000)
+    open(name, "wb").write(data)
+
+
 def write_ods(name, rows):
     doc = OpenDocumentSpreadsheet()
     table = Table(name="accounts")
@@ -97,6 +167,11 @@ def main():
     write_ods("profiles.ods", SAMPLE)
     write_xls("title-only.xls", [TITLES])
     write_xlsx("title-case.xlsx", [["User"] + TITLES[1:], ["u1", "acc1"]])
+    write_openpyxl("profiles-openpyxl.xlsx", SAMPLE)
+    write_package("inline-rich.xlsx", INLINE_RICH)
+    write_bomb("bomb.xlsx", "profiles-openpyxl.xlsx", "xl/worksheets/sheet1.xml")
+    with open("profiles-openpyxl.xlsx", "rb") as full, open("truncated.xlsx", "wb") as cut:
+        cut.write(full.read()[:2000])
     with open("profiles.xls", "rb") as full, open("truncated.xls", "wb") as cut:
         cut.write(full.read()[:1500])
 
