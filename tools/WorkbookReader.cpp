@@ -28,6 +28,12 @@ std::string lowerExtension(const std::string& path)
     return ext;
 }
 
+// An OpenDocument package opens with its stored "mimetype" entry, whatever the file is called.
+bool isOpenDocument(std::string_view zip)
+{
+    return zip.size() >= 38 && zip.substr(30, 8) == "mimetype";
+}
+
 } // namespace
 
 const std::string& Sheet::cell(int row, int column) const
@@ -144,8 +150,12 @@ bool readWorkbook(const std::string& path, Sheet& sheet, std::string& error)
             error = "cannot read the file";
         } else {
             in.close();
-            ok = format == WorkbookFormat::Csv ? readCsvWorkbook(content, sheet, error)
-                                               : readOrcusWorkbook(content, format, sheet, error);
+            if (format == WorkbookFormat::Csv)
+                ok = readCsvWorkbook(content, sheet, error);
+            else if (format == WorkbookFormat::Xlsx && !isOpenDocument(content))
+                ok = readXlsxWorkbook(content, sheet, error);
+            else
+                ok = readOrcusWorkbook(content, format, sheet, error);
         }
     }
     if (!ok)

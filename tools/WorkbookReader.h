@@ -56,6 +56,15 @@ bool readXlsWorkbook(const std::string& path, Sheet& sheet, std::string& error);
 bool readOrcusWorkbook(const std::string& content, WorkbookFormat format, Sheet& sheet, std::string& error);
 bool readCsvWorkbook(std::string_view content, Sheet& sheet, std::string& error);
 
+// What an .xlsx package may cost before it is refused as hostile; the defaults hold any sheet
+// the tools are meant for with room to spare.
+struct XlsxLimits {
+    std::uint64_t unpackedBytes = 256u * 1024 * 1024; // all parts read, as the zip directory declares them
+    std::uint64_t cells = 4'000'000;                  // cells with a value, and shared strings
+    std::size_t textBytes = 4 * 32767;                // one cell's text: 32767 characters of UTF-8
+};
+bool readXlsxWorkbook(const std::string& content, Sheet& sheet, std::string& error, const XlsxLimits& limits = {});
+
 // A number as a spreadsheet shows it in a cell of general format: integers without ".0",
 // others with up to 15 significant digits.
 std::string formatCellNumber(double value);

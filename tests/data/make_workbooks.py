@@ -61,7 +61,8 @@ def write_xlsx(name, rows):
 
 
 def write_openpyxl(name, rows):
-    # Written by a script: absolute part names in the relationships, as openpyxl writes them.
+    # Written by a script: inline strings and absolute part names in the relationships, as openpyxl
+    # writes them.
     book = openpyxl.Workbook()
     sheet = book.active
     sheet.title = "accounts"
