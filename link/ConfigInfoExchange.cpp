@@ -37,15 +37,9 @@ void configInfoExchange(StbLink& link, const ReqConfigInfo& request)
         }
         ++sent;
         log.debug("send data:%s", frame.c_str() + kAuthFieldSize);
-        if (link.sendEncrypted(frame) < 0) {
-            setLinkFailure(link, 352, response);
-            link.queues.pushResponse(response);
-            return;
-        }
         std::string reply;
-        const int n = link.receiveDecrypted(reply);
+        const int n = sendAndReceive(link, frame, reply, response);
         if (n < 0) {
-            setLinkFailure(link, 353, response);
             link.queues.pushResponse(response);
             return;
         }

@@ -18,18 +18,11 @@ void extCommandExchange(StbLink& link, const ReqExtCommand& request)
     std::string frame = buildFrameText(link.authField.data(), request.command);
     if (!request.data.empty())
         frame += '\0';
-    if (link.sendEncrypted(frame) < 0) {
-        setLinkFailure(link, 352, response);
-        link.queues.pushResponse(response);
-        return;
-    }
     std::string reply;
-    const int n = link.receiveDecrypted(reply);
-    if (n < 0) {
-        setLinkFailure(link, 353, response);
-    } else if (n == 0) {
+    const int n = sendAndReceive(link, frame, reply, response);
+    if (n == 0) {
         response.setResult(STA_ERROR, loadUiString(315), 0);
-    } else {
+    } else if (n > 0) { // a failed link is already set in the response
         const int status = parseStatusCode(reply, functionName(request.function).c_str());
         if (status == 200) {
             response.setResult(STA_OK, "", 0);

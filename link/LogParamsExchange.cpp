@@ -45,15 +45,9 @@ void logParamsExchange(StbLink& link, const ReqLogParams& request)
         }
         frame += '\0'; // this exchange counts the terminator
         ++sent;
-        if (link.sendEncrypted(frame) < 0) {
-            setLinkFailure(link, 352, response);
-            link.queues.pushResponse(response);
-            return;
-        }
         std::string reply;
-        const int n = link.receiveDecrypted(reply);
+        const int n = sendAndReceive(link, frame, reply, response);
         if (n < 0) {
-            setLinkFailure(link, 353, response);
             link.queues.pushResponse(response);
             return;
         }
