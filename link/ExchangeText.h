@@ -12,6 +12,10 @@ class StbLink;
 // everywhere: the text with the socket error, logged, as an error marked "disconnect".
 void setLinkFailure(StbLink& link, int stringId, Response& response);
 
+// The result of a write (or read) of several keys: nothing sent gives text 486, nothing accepted
+// text 405 (the collected failures are dropped), all accepted STA_OK, else STA_PART_OK with them.
+void setMultiKeyResult(Response& response, int sent, int succeeded, const std::string& failures);
+
 // One frame and its reply: the reply's length, 0 when none came within the wait, or -1 when the
 // link failed (the failure is then set in `response`).
 int sendAndReceive(StbLink& link, const std::string& frame, std::string& reply, Response& response);

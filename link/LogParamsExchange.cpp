@@ -72,15 +72,7 @@ void logParamsExchange(StbLink& link, const ReqLogParams& request)
             failures += text;
         }
     }
-    log.info("call %d request, success %d.", sent, succeeded);
-    if (sent == 0)
-        response.setResult(STA_ERROR, loadUiString(486), 0);
-    else if (succeeded == 0)
-        response.setResult(STA_ERROR, loadUiString(405), 0);
-    else if (succeeded == sent)
-        response.setResult(STA_OK, failures, 0);
-    else
-        response.setResult(STA_PART_OK, failures, 0);
+    setMultiKeyResult(response, sent, succeeded, failures);
     link.queues.pushResponse(response);
 }
 

@@ -317,11 +317,10 @@ void ConfigPage::requestConfigRead()
 // write. Showing the values in the controls comes with the configuration page's own work.
 int ConfigPage::onConfigInfoResponse()
 {
-    std::unique_ptr<Response> response = frame_.queues().popResponse();
+    int result = 0;
+    std::unique_ptr<Response> response = frame_.takeResponse(TypeConfigInfo, result);
     if (!response)
-        return 0;
-    if (response->type != TypeConfigInfo)
-        return frame_.reportInvalidResponse(*response);
+        return result;
     Logger& log = Logger::instance();
     log.info("Get config info response");
     if (response->status == STA_OK) {

@@ -273,11 +273,10 @@ QString InfoPage::nextConnectingText()
 int InfoPage::onConnectResponse()
 {
     frame_.showStatus(nextConnectingText());
-    std::unique_ptr<Response> response = frame_.queues().popResponse();
+    int result = 0;
+    std::unique_ptr<Response> response = frame_.takeResponse(TypeConnect, result);
     if (!response)
-        return 0;
-    if (response->type != TypeConnect)
-        return frame_.reportInvalidResponse(*response);
+        return result;
     Logger& log = Logger::instance();
     log.info("Get connect response");
     if (response->status == STA_OK) {
@@ -294,11 +293,10 @@ int InfoPage::onConnectResponse()
 
 int InfoPage::onDisconnectResponse()
 {
-    std::unique_ptr<Response> response = frame_.queues().popResponse();
+    int result = 0;
+    std::unique_ptr<Response> response = frame_.takeResponse(TypeDisconnect, result);
     if (!response)
-        return 0;
-    if (response->type != TypeDisconnect)
-        return frame_.reportInvalidResponse(*response);
+        return result;
     Logger& log = Logger::instance();
     log.info("Get disconnect response");
     if (response->status == STA_OK) {
@@ -328,11 +326,10 @@ void InfoPage::btnRefreshClick()
 
 int InfoPage::onStbInfoResponse()
 {
-    std::unique_ptr<Response> response = frame_.queues().popResponse();
+    int result = 0;
+    std::unique_ptr<Response> response = frame_.takeResponse(TypeStbInfo, result);
     if (!response)
-        return 0;
-    if (response->type != TypeStbInfo)
-        return frame_.reportInvalidResponse(*response);
+        return result;
     Logger& log = Logger::instance();
     log.info("Get stb info response");
     // The type code says which class it is; the cast is checked all the same.
@@ -425,11 +422,10 @@ void InfoPage::requestChannelList(const QString& fileName)
 
 int InfoPage::onChannelListResponse()
 {
-    std::unique_ptr<Response> response = frame_.queues().popResponse();
+    int result = 0;
+    std::unique_ptr<Response> response = frame_.takeResponse(TypeExportChannelList, result);
     if (!response)
-        return 0;
-    if (response->type != TypeExportChannelList)
-        return frame_.reportInvalidResponse(*response);
+        return result;
     Logger& log = Logger::instance();
     log.info("Get export channel list response");
     const auto* list = dynamic_cast<const ResExportChannelList*>(response.get());

@@ -369,6 +369,17 @@ int TfrmMain::reportInvalidResponse(const Response& response)
     return 1;
 }
 
+std::unique_ptr<Response> TfrmMain::takeResponse(int expectedType, int& result)
+{
+    result = 0;
+    std::unique_ptr<Response> response = queues_.popResponse();
+    if (response && response->type != expectedType) {
+        result = reportInvalidResponse(*response);
+        response.reset();
+    }
+    return response;
+}
+
 QString TfrmMain::responseErrorText(const Response& response)
 {
     if (response.errorId != 0)

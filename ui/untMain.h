@@ -76,6 +76,10 @@ public:
     // The handler convention's answers, shared by every page.
     // Shows and logs "...ResponseID:%d" for a response of the wrong type, sets Idle; returns 1.
     int reportInvalidResponse(const Response& response);
+    // The first steps of every handler: the next response when it has the expected type. Null
+    // when none is waiting (`result` 0: call again) or when another type came and was reported
+    // (`result` 1: finished).
+    std::unique_ptr<Response> takeResponse(int expectedType, int& result);
     // The text of a failed response: its errorId's text when nonzero, else its message.
     static QString responseErrorText(const Response& response);
 
