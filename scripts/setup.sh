@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev libssl-dev libpcre2-dev libgtest-dev
     libfreexl-dev liborcus-dev libboost-dev
     xvfb xauth imagemagick fonts-wqy-microhei

@@ -1,0 +1,85 @@
+#include <BoxText.h>
+
+#include <gtest/gtest.h>
+
+using namespace quillon;
+
+namespace
+{
+
+// Expected bytes were produced with `printf TEXT | iconv -f UTF-8 -t GBK | xxd`.
+TEST(BoxText, ChineseGoesToTheBoxAsGbkAndComesBack)
+{
+    EXPECT_EQ(toBox("中文", BoxEncoding::Gbk), "\xD6\xD0\xCE\xC4");
+    EXPECT_EQ(fromBox("\xD6\xD0\xCE\xC4", BoxEncoding::Gbk), "中文");
+    // Eleven characters are 22 bytes in GBK (33 in UTF-8), inside a 32-byte limit.
+    const std::string id = "用户一二三四五六七八九";
+    EXPECT_EQ(toBox(id, BoxEncoding::Gbk).size(), 22u);
+    EXPECT_EQ(fromBox(toBox(id, BoxEncoding::Gbk), BoxEncoding::Gbk), id);
+    EXPECT_EQ(toBox(id, BoxEncoding::Utf8), id);
+    EXPECT_EQ(toBox("plain ascii ^ 1.2.3.4", BoxEncoding::Gbk), "plain ascii ^ 1.2.3.4");
+}
+
+TEST(BoxText, WhatTheBoxCannotHoldBecomesAQuestionMark)
+{
+    // An emoji has no GBK form; invalid UTF-8 bytes never reach the box as they are.
+    EXPECT_EQ(toBox("a\xF0\x9F\x98\x80"
+                    "b中",
+                    BoxEncoding::Gbk),
+              "a?b\xD6\xD0");
+    EXPECT_EQ(toBox("a\xFF"
+                    "b",
+                    BoxEncoding::Gbk),
+              "a?b");
+    EXPECT_EQ(toBox("a\xC3"
+                    "b",
+                    BoxEncoding::Utf8),
+              "a?b");
+}
+
+TEST(BoxText, ReadingFallsBackWithoutLosingBytes)
+{
+    // Valid UTF-8 from a box is taken as UTF-8 under either setting.
+    EXPECT_EQ(fromBox("中文", BoxEncoding::Gbk), "中文");
+    // GBK under the UTF-8 setting is still read as GBK.
+    EXPECT_EQ(fromBox("\xD6\xD0\xCE\xC4", BoxEncoding::Utf8), "中文");
+    // A byte GBK does not know, and a lead byte cut off at the end, each show as U+FFFD.
+    EXPECT_EQ(fromBox("a\xFF"
+                      "b\xD6\xD0",
+                      BoxEncoding::Gbk),
+              "a\xEF\xBF\xBD"
+              "b中");
+    EXPECT_EQ(fromBox("\xD6\xD0\xCE", BoxEncoding::Gbk), "中\xEF\xBF\xBD");
+    // Overlong forms and surrogates are not UTF-8.
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));
+    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));
+    EXPECT_TRUE(isValidUtf8("\xF4\x8F\xBF\xBF"));
+}
+
+TEST(BoxText, CutsNeverSplitACharacter)
+{
+    const std::string gbk = "a\xD6\xD0\xCE\xC4"; // a中文
+    EXPECT_EQ(cutBoxBytes(gbk, 2, BoxEncoding::Gbk), "a");
+    EXPECT_EQ(cutBoxBytes(gbk, 3, BoxEncoding::Gbk), "a\xD6\xD0");
+    EXPECT_EQ(cutBoxBytes(gbk, 99, BoxEncoding::Gbk), gbk);
+    EXPECT_EQ(cutBoxBytes("a中", 3, BoxEncoding::Utf8), "a");
+    EXPECT_EQ(cutBoxBytes("a中", 4, BoxEncoding::Utf8), "a中");
+}
+
+TEST(BoxText, SettingAndNames)
+{
+    BoxEncoding e = BoxEncoding::Gbk;
+    EXPECT_TRUE(parseBoxEncoding("UTF-8", e));
+    EXPECT_EQ(e, BoxEncoding::Utf8);
+    EXPECT_TRUE(parseBoxEncoding("gbk", e));
+    EXPECT_EQ(e, BoxEncoding::Gbk);
+    EXPECT_FALSE(parseBoxEncoding("latin1", e));
+    EXPECT_EQ(boxEncoding(), BoxEncoding::Gbk); // the default
+    setBoxEncoding(BoxEncoding::Utf8);
+    EXPECT_EQ(boxByteLength("中"), 3u);
+    setBoxEncoding(BoxEncoding::Gbk);
+    EXPECT_EQ(boxByteLength("中"), 2u);
+}
+
+} // namespace
