@@ -43,6 +43,31 @@ struct SimFaults {
     long long upgradeCloseImageAfter = -1;      // close the image connection after this many bytes
     int upgradeStrayStatus = 0;                 // a report with this status before the progress reports
     bool upgradeDropLink = false;               // drop the link once the image is in
+
+    // The network cuts the box's TCP stream wherever it likes. Each reply is sent in pieces that
+    // end at these offsets of its ciphertext (offsets past its end are ignored)...
+    std::vector<size_t> replyCuts;
+    // ...or, when more than 1, in this many pieces cut at offsets drawn from cutSeed.
+    int replyPieces = 0;
+    unsigned cutSeed = 1;
+    // Bulk streams: segments also end at these offsets of the stream's ciphertext (any offset,
+    // inside a block or a padding run too)...
+    std::vector<size_t> streamCuts;
+    // ...behind every block whose last plaintext byte is from 1 to 16 (a line feed, a byte that
+    // looks like padding)...
+    bool streamCutAfterSmallBytes = false;
+    // ...and at this many offsets drawn from cutSeed.
+    int streamPieces = 0;
+    std::chrono::milliseconds pieceGap{10}; // pause between the pieces, so that each is read alone
+    bool recordPieces = false;              // keep every piece sent (StbSimulator::sentPieces)
+};
+
+// One piece of a reply or bulk stream as the box wrote it to the socket.
+struct SimPiece {
+    bool stream = false; // part of a bulk stream (else of a reply frame)
+    size_t begin = 0;    // offsets in the ciphertext of its frame or stream
+    size_t end = 0;
+    std::string plain;   // the padded plaintext at those offsets
 };
 
 // What the box made of the last firmware image pushed to it.
@@ -91,6 +116,9 @@ public:
     void clearFrames();
     // The last session key handed out (for tests that check the field of each frame).
     std::string sessionKey() const;
+    // The pieces sent while SimFaults::recordPieces is set.
+    std::vector<SimPiece> sentPieces() const;
+    void clearPieces();
     // Closes the current client connection at once (a box that went away).
     void dropClient();
     int clientCount() const;
@@ -109,6 +137,7 @@ public:
 
     // Used by the session threads.
     void recordFrame(const std::string& text);
+    void recordPiece(SimPiece piece);
     void noteSessionKey(const std::string& key);
     bool claimClient(SimSession* session);
     void releaseClient(SimSession* session);
@@ -134,6 +163,7 @@ private:
     std::map<std::string, std::string> values_;
     std::string channelList_;
     std::vector<std::string> frames_;
+    std::vector<SimPiece> pieces_;
     std::string sessionKey_;
     SimSession* active_ = nullptr;
     std::vector<std::unique_ptr<SimSession>> sessions_;
