@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <ostream>
 
 namespace quillon::cli {
@@ -49,12 +51,13 @@ bool LinkSession::open(const std::string& host, int port, const std::string& use
     request.userName = user;
     request.password = password;
     auto response = run(request);
+    // A failed connect names the box and, where the link gives one, the system's reason.
     if (!response) {
-        err_ << loadUiString(300) << "\n";
+        err_ << host << ": " << loadUiString(300) << "\n";
         return false;
     }
     if (response->status != STA_OK) {
-        err_ << errorTextOf(*response) << "\n";
+        err_ << host << ": " << errorTextOf(*response) << systemReasonOf(*response) << "\n";
         return false;
     }
     return true;
@@ -104,6 +107,18 @@ void LinkSession::outputLine(OutputChannel, const std::string& line)
             c = '?';
     }
     out_ << shown << std::endl;
+}
+
+std::string systemReasonOf(const Response& response)
+{
+    // Link failures end in ":errno" (linkErrorText).
+    const std::string& text = response.message;
+    const size_t colon = text.rfind(':');
+    if (response.errorId != 0 || colon == std::string::npos || colon + 1 >= text.size() ||
+        text.find_first_not_of("0123456789", colon + 1) != std::string::npos)
+        return {};
+    const int error = std::atoi(text.c_str() + colon + 1);
+    return error > 0 ? std::string(" (") + std::strerror(error) + ")" : std::string();
 }
 
 std::string errorTextOf(const Response& response)

@@ -43,6 +43,8 @@ private:
 // The text of a failed response, as the window shows it: the status code's text when there is
 // one, else the message.
 std::string errorTextOf(const Response& response);
+// " (reason)" for a link failure that carries the system's error number; empty otherwise.
+std::string systemReasonOf(const Response& response);
 
 // Exit status of a final response: 0 OK, 3 partly OK, 1 error.
 int exitCodeOf(const Response& response);

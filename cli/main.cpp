@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "LinkSession.h"
 
+#include <BoxText.h>
 #include <Logger.h>
 #include <StringTable.h>
 
@@ -26,8 +27,9 @@ struct Options {
 void usage(std::ostream& out)
 {
     out << "usage: quillon-cli --host IP [--port N] --user NAME [--password PW] [--box-modulus HEX|@FILE]\n"
-           "                  [--lang en|zh] COMMAND [ARGS]\n"
+           "                  [--lang en|zh] [--box-encoding gbk|utf-8] COMMAND [ARGS]\n"
            "The password may also come from the environment variable QUILLON_PASSWORD.\n"
+           "Texts to and from the box are in its encoding, GBK unless --box-encoding utf-8.\n"
            "Exit status: 0 success, 3 partly done, 1 error, 2 usage error.\n\nCommands:\n";
     for (const auto& command : allCommands())
         out << "  " << command->usage() << "\n";
@@ -101,6 +103,13 @@ int main(int argc, char* argv[])
                 return ExitUsage;
             }
             setUiLanguage(value == "zh" ? LanguageChinese : LanguageEnglish);
+        } else if (arg == "--box-encoding") {
+            BoxEncoding encoding;
+            if (!parseBoxEncoding(value, encoding)) {
+                std::cerr << "quillon-cli: --box-encoding must be gbk or utf-8\n";
+                return ExitUsage;
+            }
+            setBoxEncoding(encoding);
         } else {
             std::cerr << "quillon-cli: unknown option " << arg << "\n";
             usage(std::cerr);

@@ -5,6 +5,7 @@
 #include "StbLink.h"
 #include "untSock.h"
 
+#include <BoxText.h>
 #include <Logger.h>
 #include <StringTable.h>
 
@@ -188,7 +189,7 @@ void exportParamsExchange(StbLink& link, const ReqExportParams& request)
     const bool sent = runBulkExport(link, spec, response, response.percent, collected,
                                     [&] { link.queues.pushResponse(response); });
     // The file holds what arrived, even after an error; nothing is written when the request
-    // never left.
+    // never left. It is a file of the box's, kept in the box's encoding byte for byte.
     if (!request.fileName.empty() && sent)
         writeTextFile(request.fileName, "[stb]\n", collected);
     link.queues.pushResponse(response);
@@ -201,6 +202,8 @@ void exportChannelListExchange(StbLink& link, const ReqExportChannelList& reques
     const BulkExportSpec spec{"Channellist", "UserChannelID", true, true};
     runBulkExport(link, spec, response, response.percent, collected,
                   [&] { link.queues.pushResponse(response); });
+    // The channel list file is the PC's (UTF-8 behind its byte-order mark), as is the list shown.
+    collected = fromBox(collected);
     if (collected.empty()) {
         Logger::instance().error("channel list is empty.");
     } else if (!request.fileName.empty()) {

@@ -1,5 +1,6 @@
 #include "Frame.h"
 
+#include <BoxText.h>
 #include <Logger.h>
 
 #include <openssl/evp.h>
@@ -15,8 +16,11 @@ const char* const kLinkIv = "5A1C90E7B34F0D62";
 
 std::string buildFrameText(const uint8_t* authField, const std::string& text)
 {
+    // Every text reaches the box here, so this is where it takes the box's encoding; the cut
+    // counts the box's bytes and never splits a character.
+    const std::string boxText = toBox(text);
     std::string frame(reinterpret_cast<const char*>(authField), kAuthFieldSize);
-    frame.append(text, 0, kFrameTextArea - 1);
+    frame.append(cutBoxBytes(boxText, kFrameTextArea - 1, boxEncoding()));
     return frame;
 }
 
@@ -161,7 +165,8 @@ bool getReturnValue(const std::string& reply, std::string& value, size_t valueSi
         value.clear();
         return false;
     }
-    value = text.substr(at + prefix.size(), valueSize > 0 ? valueSize - 1 : 0);
+    const std::string_view raw = std::string_view(text).substr(at + prefix.size());
+    value = fromBox(cutBoxBytes(raw, valueSize > 0 ? valueSize - 1 : 0, boxEncoding()));
     Logger::instance().debug("return value:%s", value.c_str());
     return true;
 }
@@ -170,7 +175,7 @@ std::string valueAfterLastCaret(const std::string& reply)
 {
     const std::string text = reply.substr(0, reply.find('\0'));
     const size_t at = text.rfind('^');
-    return at == std::string::npos ? std::string() : text.substr(at + 1);
+    return at == std::string::npos ? std::string() : fromBox(std::string_view(text).substr(at + 1));
 }
 
 void splitData(const char* buffer, int length, char separator, DataEntityList& list)

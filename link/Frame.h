@@ -16,8 +16,9 @@ constexpr int kAesBlock = 16;
 // The fixed initialisation vector of every frame and the start of every bulk stream.
 extern const char* const kLinkIv; // "5A1C90E7B34F0D62"
 
-// 24 bytes of the authentication field then the text function^call^parameter[^data]. The text
-// is cut to fit the 2024-byte text area (2023 characters and the terminator).
+// 24 bytes of the authentication field then the text function^call^parameter[^data] in the box's
+// encoding (core/BoxText.h), cut to fit the 2024-byte text area (2023 bytes and the terminator)
+// without splitting a character.
 std::string buildFrame(const uint8_t* authField, const char* function, const char* call, const char* parameter,
                        const char* data = nullptr);
 // The same with an already composed text.
@@ -39,10 +40,11 @@ std::string encryptFrame(const std::string& plaintext, const uint8_t* key);
 // not echo it right behind the digits ("abc" reads as 0).
 int parseStatusCode(const std::string& reply, const char* function);
 // The text behind the first "function^call^" of the reply, up to its terminating zero byte and at
-// most valueSize - 1 characters; false (and an empty value) when the prefix does not occur.
+// most valueSize - 1 bytes of the box's text, as UTF-8; false (and an empty value) when the prefix
+// does not occur.
 bool getReturnValue(const std::string& reply, std::string& value, size_t valueSize, const char* function,
                     const char* call);
-// Everything after the last "^" of a reply (up to its zero byte); empty when there is none.
+// Everything after the last "^" of a reply (up to its zero byte) as UTF-8; empty when there is none.
 std::string valueAfterLastCaret(const std::string& reply);
 
 // Appends one slice per record: each runs through the next separator (included); the rest

@@ -4,6 +4,7 @@
 #include "Md5.h"
 #include "StbLink.h"
 
+#include <BoxText.h>
 #include <Logger.h>
 #include <StringTable.h>
 
@@ -179,7 +180,8 @@ void connectExchange(StbLink& link, const ReqConnect& request)
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 
-    const std::string first = firstAuthField(request.userName, request.password);
+    // The box checks the name and password as it stores them, in its own encoding.
+    const std::string first = firstAuthField(toBox(request.userName), toBox(request.password));
     link.authField.fill(0);
     std::memcpy(link.authField.data(), first.data(), kAuthFieldSize);
 

@@ -4,6 +4,7 @@
 #include "Frame.h"
 #include "StbLink.h"
 
+#include <BoxText.h>
 #include <Logger.h>
 #include <StringTable.h>
 
@@ -47,7 +48,7 @@ void receiveToolOutput(StbLink& link, const ToolOutputFormat& format, Response& 
             }
             const size_t at = text.find(format.linePrefix);
             if (at != std::string::npos)
-                link.output(format.channel, text.substr(at + prefixLength));
+                link.output(format.channel, fromBox(std::string_view(text).substr(at + prefixLength)));
         }
     }
 }

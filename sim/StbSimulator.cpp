@@ -127,6 +127,10 @@ std::string generatedChannelList(int count)
 StbSimulator::StbSimulator(SimOptions options)
     : options_(std::move(options)), values_(defaultValues()), channelList_(generatedChannelList(options_.channels))
 {
+    if (options_.gbkValues) {
+        values_["STB_model"] = kGbkModel;
+        values_["ntvuseraccount"] = kGbkUserAccount;
+    }
     loadState();
 }
 

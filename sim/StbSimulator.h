@@ -27,7 +27,14 @@ struct SimOptions {
     size_t paramListBytes = 0; // pad the parameter list to at least this size (benchmarks)
     std::chrono::milliseconds linePace{1000}; // pace of ping and trace route lines
     bool quiet = true; // no console output
+    bool gbkValues = false; // a Chinese product name and user account, held as GBK bytes (kGbk...)
 };
+
+// The values a box of the Chinese market holds in GBK, for --gbk-values: the product name
+// "QB-5000 高清机顶盒" (STB_model) and the user account "用户一二三四五六七八九" (ntvuseraccount).
+constexpr const char* kGbkModel = "QB-5000 \xB8\xDF\xC7\xE5\xBB\xFA\xB6\xA5\xBA\xD0";
+constexpr const char* kGbkUserAccount = "\xD3\xC3\xBB\xA7\xD2\xBB\xB6\xFE\xC8\xFD\xCB\xC4\xCE\xE5"
+                                        "\xC1\xF9\xC6\xDF\xB0\xCB\xBE\xC5";
 
 // Ways to misbehave, for tests.
 struct SimFaults {

@@ -2,6 +2,8 @@
 
 #include "WorkbookReader.h"
 
+#include <BoxText.h>
+
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -48,22 +50,52 @@ bool headerName(std::string_view line, std::string& name)
 
 } // namespace
 
-bool IniFile::load(const std::string& path)
+namespace
 {
-    sections_.clear();
-    index_.clear();
-    modified_ = false;
+
+// The file's bytes; a missing file is empty. False when it exists but cannot be read.
+bool readWholeFile(const std::string& path, std::string& bytes)
+{
+    bytes.clear();
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return !ec;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+} // namespace
+
+bool IniFile::load(const std::string& path)
+{
+    sections_.clear();
+    index_.clear();
+    modified_ = false;
+    std::string bytes;
+    if (!readWholeFile(path, bytes))
         return false;
-    parse(text);
+    parse(bytes);
     return true;
+}
+
+bool IniFile::loadBoxFile(const std::string& path)
+{
+    sections_.clear();
+    index_.clear();
+    modified_ = false;
+    std::string bytes;
+    if (!readWholeFile(path, bytes))
+        return false;
+    parse(fromBox(bytes));
+    return true;
+}
+
+std::string IniFile::boxText() const
+{
+    return toBox(text());
 }
 
 void IniFile::parse(std::string_view text)

@@ -18,6 +18,9 @@ public:
     // Loads `path`; a missing file is an empty INI. False when the file exists but cannot be read.
     bool load(const std::string& path);
     void parse(std::string_view text);
+    // The same for a file the box reads: its bytes are in the box's encoding (core/BoxText.h) and
+    // are held as UTF-8 here.
+    bool loadBoxFile(const std::string& path);
 
     // The trimmed value, or `fallback` when the section or key is absent.
     std::string value(std::string_view section, std::string_view key, std::string_view fallback = {}) const;
@@ -25,6 +28,8 @@ public:
 
     bool modified() const { return modified_; }
     std::string text() const;
+    // The text in the box's encoding, for a file the box reads.
+    std::string boxText() const;
     // Writes the whole file; false on any write error.
     bool save(const std::string& path) const;
 

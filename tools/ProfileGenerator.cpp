@@ -3,6 +3,7 @@
 #include "IniFile.h"
 #include "WorkbookReader.h"
 
+#include <BoxText.h>
 #include <Logger.h>
 #include <Md5.h>
 #include <StringTable.h>
@@ -142,11 +143,12 @@ const Rejection* checkRow(const std::string& user, const std::string& account)
                                           "The ntvuseraccount is not a valid file name at row %d in templeate file."};
     if (user.empty())
         return &kUserEmpty;
-    if (user.size() > kMaxProfileIdBytes)
+    // The limits are the box's, in its own encoding: eleven Chinese characters are 22 GBK bytes.
+    if (boxByteLength(user) > kMaxProfileIdBytes)
         return &kUserLong;
     if (account.empty())
         return &kAccountEmpty;
-    if (account.size() > kMaxProfileIdBytes)
+    if (boxByteLength(account) > kMaxProfileIdBytes)
         return &kAccountLong;
     if (!isSafeAccountName(account))
         return &kAccountUnsafe;
@@ -177,13 +179,8 @@ std::string profilePlainLine(std::string_view title, std::string_view value)
     std::string line;
     line.reserve(title.size() + value.size() + 4);
     line.append(title).append(" = ").append(value).append("\r");
-    if (line.size() > kMaxProfileLineBytes) {
-        size_t cut = kMaxProfileLineBytes;
-        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
-            --cut;
-        line.resize(cut);
-    }
-    return line;
+    const std::string boxLine = toBox(line);
+    return std::string(cutBoxBytes(boxLine, kMaxProfileLineBytes, boxEncoding()));
 }
 
 std::string encodeProfileLine(std::string_view line)
@@ -268,7 +265,7 @@ int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, co
         return ProfileIniNotWritable;
     }
     IniFile ini;
-    if (!ini.load(iniPath.string())) {
+    if (!ini.loadBoxFile(iniPath.string())) {
         log.error("Read file:%s failed.", iniPath.c_str());
         setReadOnlyOrTrace(iniPath);
         return ProfileIniNotWritable;
@@ -317,7 +314,7 @@ int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, co
         progress(0);
 
     bool iniSaved = true;
-    if (ini.modified() && !replaceFile(iniPath, ini.text(), false)) {
+    if (ini.modified() && !replaceFile(iniPath, ini.boxText(), false)) {
         log.error("Write file:%s failed.", iniPath.c_str());
         iniSaved = false;
     }

@@ -34,7 +34,7 @@ constexpr std::array<const char*, 11> profileColumns = {"user",
                                                         "dns",
                                                         "dns2"};
 
-// Longest user id and account, in bytes.
+// Longest user id and account, in bytes of the box's encoding.
 constexpr size_t kMaxProfileIdBytes = 32;
 // A plain configuration line keeps at most this many bytes.
 constexpr size_t kMaxProfileLineBytes = 149;
@@ -43,7 +43,8 @@ constexpr size_t kMaxProfileLineBytes = 149;
 // Base64 without line breaks. Empty only on a library failure.
 std::string encodeProfileLine(std::string_view line);
 
-// The plain line "title = value\r", cut to kMaxProfileLineBytes without splitting a UTF-8 character.
+// The plain line "title = value\r" in the box's encoding (core/BoxText.h), cut to
+// kMaxProfileLineBytes without splitting a character.
 std::string profilePlainLine(std::string_view title, std::string_view value);
 
 // True when `account` can name a file inside the output folder on every file system the disk
@@ -51,7 +52,8 @@ std::string profilePlainLine(std::string_view title, std::string_view value);
 bool isSafeAccountName(std::string_view account);
 
 // Turns the workbook `srcFile` into one ".cfg" file per accepted row, "account.ini" and, when
-// rows were rejected, "error.txt", all in the folder `dstPath`. `progress` (may be empty) gets
+// rows were rejected, "error.txt", all in the folder `dstPath`. The box reads the ".cfg" files and
+// "account.ini", so their texts are in its encoding; "error.txt" and the file names are the PC's. `progress` (may be empty) gets
 // the share of data rows handled, then 0. Returns 0, the count of rejected rows, or a
 // ProfileResult below zero.
 int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, const std::function<void(int)>& progress);

@@ -1,5 +1,6 @@
 #include "ZoneInfo.h"
 
+#include <BoxText.h>
 #include <Logger.h>
 
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -53,7 +54,7 @@ std::string readZoneInfo(const std::string& path)
             pcre2_match(code.get(), reinterpret_cast<PCRE2_SPTR>(line.data()), line.size(), 0, 0, match.get(), nullptr);
         if (rc >= 2) {
             const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(match.get());
-            return line.substr(ovector[2], ovector[3] - ovector[2]);
+            return fromBox(std::string_view(line).substr(ovector[2], ovector[3] - ovector[2]));
         }
     }
     return {};

@@ -1,5 +1,6 @@
 #include "untMain.h"
 
+#include <BoxText.h>
 #include <Commandio.h>
 #include <LinkService.h>
 #include <Logger.h>
@@ -56,27 +57,48 @@ void closeOnSignals(QWidget& window)
     sigaction(SIGTERM, &action, nullptr);
 }
 
-// Reads --box-modulus HEX|@FILE (also --box-modulus=...). False with a reason when the option is
-// malformed; Qt's own options are left for QApplication.
+// The value of option `name` at argv[i] ("--name VALUE" or "--name=VALUE"), stepping i past it.
+// 0 when argv[i] is another argument, -1 when the value is missing.
+int optionValue(int argc, char* argv[], int& i, const char* name, std::string& value)
+{
+    const size_t nameLength = strlen(name);
+    if (strcmp(argv[i], name) == 0) {
+        if (i + 1 >= argc)
+            return -1;
+        value = argv[++i];
+        return 1;
+    }
+    if (strncmp(argv[i], name, nameLength) == 0 && argv[i][nameLength] == '=') {
+        value = argv[i] + nameLength + 1;
+        return 1;
+    }
+    return 0;
+}
+
+// Reads --box-modulus HEX|@FILE and --box-encoding gbk|utf-8 (also --name=...). False with a
+// reason when an option is malformed; Qt's own options are left for QApplication.
 bool parseOptions(int argc, char* argv[], LinkSetup& setup, std::string& error)
 {
-    const char* const name = "--box-modulus";
-    const size_t nameLength = strlen(name);
     for (int i = 1; i < argc; ++i) {
         std::string value;
-        if (strcmp(argv[i], name) == 0) {
-            if (i + 1 >= argc) {
-                error = "--box-modulus needs a value: 256 hexadecimal digits or @FILE";
+        int found = optionValue(argc, argv, i, "--box-modulus", value);
+        if (found < 0) {
+            error = "--box-modulus needs a value: 256 hexadecimal digits or @FILE";
+            return false;
+        }
+        if (found > 0) {
+            if (!parseBoxModulusOption(value, setup.boxModulusHex, error))
                 return false;
-            }
-            value = argv[++i];
-        } else if (strncmp(argv[i], name, nameLength) == 0 && argv[i][nameLength] == '=') {
-            value = argv[i] + nameLength + 1;
-        } else {
             continue;
         }
-        if (!parseBoxModulusOption(value, setup.boxModulusHex, error))
+        found = optionValue(argc, argv, i, "--box-encoding", value);
+        BoxEncoding encoding;
+        if (found < 0 || (found > 0 && !parseBoxEncoding(value, encoding))) {
+            error = "--box-encoding must be gbk or utf-8";
             return false;
+        }
+        if (found > 0)
+            setBoxEncoding(encoding);
     }
     return true;
 }

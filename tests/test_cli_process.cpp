@@ -1,0 +1,242 @@
+// The built quillon-cli run as a program: its options, environment, output and exit statuses,
+// against a simulated box in this process or started as its own program.
+#include "ProcessRunner.h"
+
+#include <BoxText.h>
+#include <StbSimulator.h>
+#include <StringTable.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace
+{
+
+const std::string kCli = QUILLON_CLI;
+const std::string kStbSim = QUILLON_STBSIM;
+
+// No password from the environment the suite runs in.
+const EnvChanges kNoPassword = {{"QUILLON_PASSWORD", std::nullopt}};
+
+std::string text(int id, uint8_t language)
+{
+    const uint8_t saved = uiLanguage();
+    setUiLanguage(language);
+    std::string t = loadUiString(id);
+    setUiLanguage(saved);
+    return t;
+}
+
+std::string codeText(int code, uint8_t language)
+{
+    const uint8_t saved = uiLanguage();
+    setUiLanguage(language);
+    std::string t = statusCodeText(code);
+    setUiLanguage(saved);
+    return t;
+}
+
+bool contains(const std::string& haystack, const std::string& needle)
+{
+    return haystack.find(needle) != std::string::npos;
+}
+
+class CliProgram : public ::testing::Test
+{
+protected:
+    void start(bool gbkValues = false)
+    {
+        sim::SimOptions o;
+        o.port = 0;
+        o.channels = 3;
+        o.gbkValues = gbkValues;
+        box = std::make_unique<sim::StbSimulator>(o);
+        ASSERT_TRUE(box->start());
+    }
+    void TearDown() override
+    {
+        if (box)
+            box->stop();
+    }
+    // quillon-cli with the box's address and user, then `args`.
+    ProcessResult cli(std::vector<std::string> args, const EnvChanges& env = kNoPassword)
+    {
+        std::vector<std::string> all = {"--host", "127.0.0.1", "--port", std::to_string(box->port()), "--user", "admin"};
+        all.insert(all.end(), args.begin(), args.end());
+        return runProcess(kCli, all, env);
+    }
+
+    std::unique_ptr<sim::StbSimulator> box;
+};
+
+} // namespace
+
+// Faults caught: a malformed option taken (or silently ignored) instead of exit status 2, a
+// bound off by one, a usage error reported as an error.
+TEST(CliOptions, UsageErrorsExitWithTwoAndSayWhy)
+{
+    struct Case {
+        std::vector<std::string> args;
+        const char* said; // on standard error
+    };
+    const Case cases[] = {
+        {{}, "usage: quillon-cli"},
+        {{"--port", "0", "info"}, "--port must be 1 to 65535"},
+        {{"--port", "65536", "info"}, "--port must be 1 to 65535"},
+        {{"--port", "-1", "info"}, "--port must be 1 to 65535"},
+        {{"--port", "9003x", "info"}, "--port must be 1 to 65535"},
+        {{"--port", "", "info"}, "--port must be 1 to 65535"},
+        {{"--lang", "fr", "info"}, "--lang must be en or zh"},
+        {{"--box-encoding", "latin1", "info"}, "--box-encoding must be gbk or utf-8"},
+        {{"--box-encoding", "", "info"}, "--box-encoding must be gbk or utf-8"},
+        {{"--colour", "x", "info"}, "unknown option --colour"},
+        {{"--host"}, "--host needs a value"},
+        {{"--host", "127.0.0.1", "--user", "admin", "frobnicate"}, "unknown command frobnicate"},
+        {{"--host", "127.0.0.1", "--user", "admin", "info"}, "info needs --host, --user and a password"},
+        {{"--user", "admin", "--password", "x", "info"}, "info needs --host, --user and a password"},
+        {{"--host", "127.0.0.1", "--user", "admin", "--password", "x", "info", "extra"}, "usage: quillon-cli [options] info"},
+        {{"zone-info"}, "usage: quillon-cli zone-info FILE"},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult r = runProcess(kCli, c.args, kNoPassword);
+        std::string shown;
+        for (const std::string& a : c.args)
+            shown += "[" + a + "] ";
+        EXPECT_EQ(r.status, 2) << shown << r.err;
+        EXPECT_TRUE(contains(r.err, c.said)) << shown << r.err;
+        EXPECT_EQ(r.out, "") << shown;
+    }
+    const ProcessResult help = runProcess(kCli, {"--help"}, kNoPassword);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(contains(help.out, "--box-encoding gbk|utf-8")) << help.out;
+    EXPECT_TRUE(contains(help.out, "zone-info FILE"));
+    EXPECT_TRUE(contains(help.out, "QUILLON_PASSWORD"));
+}
+
+// Faults caught: the bounds themselves refused; an error that does not name the box or the reason.
+TEST(CliOptions, PortBoundsAreTakenAndAFailedConnectNamesTheBox)
+{
+    for (const char* port : {"1", "65535"}) {
+        const ProcessResult r =
+            runProcess(kCli, {"--host", "127.0.0.1", "--port", port, "--user", "a", "--password", "b", "info"});
+        EXPECT_EQ(r.status, 1) << port << r.err;
+        EXPECT_TRUE(contains(r.err, "127.0.0.1: " + text(351, LanguageEnglish))) << r.err;
+        EXPECT_TRUE(contains(r.err, "(Connection refused)")) << r.err;
+    }
+}
+
+// Faults caught: the environment variable ignored, or taking precedence over --password.
+TEST_F(CliProgram, PasswordComesFromTheOptionOrTheEnvironment)
+{
+    start();
+    EXPECT_EQ(cli({"info"}, {{"QUILLON_PASSWORD", sim::kDefaultPassword}}).status, 0);
+    EXPECT_EQ(cli({"--password", sim::kDefaultPassword, "info"}, {{"QUILLON_PASSWORD", "wrong"}}).status, 0);
+    const ProcessResult refused = cli({"--password", "wrong", "info"}, {{"QUILLON_PASSWORD", sim::kDefaultPassword}});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(contains(refused.err, "127.0.0.1: " + codeText(501, LanguageEnglish))) << refused.err;
+    EXPECT_EQ(refused.out, "");
+    // An empty variable is a password too: the box refuses it, it is not a usage error.
+    EXPECT_EQ(cli({"info"}, {{"QUILLON_PASSWORD", ""}}).status, 1);
+}
+
+// Faults caught: --lang not applied to the box's texts or to the offline commands.
+TEST_F(CliProgram, LangChoosesTheLanguageOfMessages)
+{
+    start();
+    const ProcessResult english = cli({"--password", "wrong", "info"});
+    const ProcessResult chinese = cli({"--lang", "zh", "--password", "wrong", "info"});
+    const std::string en501 = codeText(501, LanguageEnglish);
+    const std::string zh501 = codeText(501, LanguageChinese);
+    ASSERT_NE(en501, zh501);
+    EXPECT_TRUE(contains(english.err, en501)) << english.err;
+    EXPECT_TRUE(contains(chinese.err, zh501)) << chinese.err;
+    const ProcessResult missing = runProcess(kCli, {"--lang", "zh", "zone-info", "/nonexistent/common.cfg"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, text(471, LanguageChinese) + "\n");
+}
+
+// Faults caught: a partial read reported as success (0) or as failure (1), its failures not shown.
+TEST_F(CliProgram, ExitStatusesZeroOneAndThree)
+{
+    start();
+    const ProcessResult ok = cli({"--password", sim::kDefaultPassword, "info"});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_TRUE(contains(ok.out, "STB_model = QB-5000\n")) << ok.out;
+    EXPECT_TRUE(contains(ok.out, "ChipId = 0x7425B0\n"));
+    EXPECT_EQ(ok.err, "");
+
+    sim::SimFaults faults;
+    faults.statusOverride["CASType"] = 401;
+    box->setFaults(faults);
+    const ProcessResult part = cli({"--password", sim::kDefaultPassword, "info"});
+    EXPECT_EQ(part.status, 3) << part.err;
+    EXPECT_TRUE(contains(part.err, "read CASType failed,errorid:401;")) << part.err;
+    EXPECT_TRUE(contains(part.out, "STB_model = QB-5000\n"));
+
+    box->stop();
+    const ProcessResult gone = cli({"--password", sim::kDefaultPassword, "info"});
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_TRUE(contains(gone.err, "127.0.0.1: ")) << gone.err;
+}
+
+// Faults caught: a GBK value shown as replacement characters, a typed value sent as UTF-8 to a
+// GBK box, or --box-encoding utf-8 not applied to what is sent.
+TEST_F(CliProgram, GbkValuesShowAsTextAndTypedValuesTakeTheBoxEncoding)
+{
+    start(true);
+    for (const char* encoding : {"gbk", "utf-8"}) {
+        const ProcessResult r = cli({"--box-encoding", encoding, "--password", sim::kDefaultPassword, "info"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(contains(r.out, "STB_model = QB-5000 高清机顶盒\n")) << encoding << r.out;
+        EXPECT_TRUE(contains(r.out, "ntvuseraccount = 用户一二三四五六七八九\n")) << encoding;
+    }
+    EXPECT_EQ(cli({"--password", sim::kDefaultPassword, "set", "ntvuseraccount=宽带01"}).status, 0);
+    EXPECT_EQ(box->value("ntvuseraccount"), "\xBF\xED\xB4\xF8" "01");
+    EXPECT_EQ(cli({"--box-encoding", "UTF-8", "--password", sim::kDefaultPassword, "set", "ntvuseraccount=宽带02"}).status,
+              0);
+    EXPECT_EQ(box->value("ntvuseraccount"), "宽带02");
+}
+
+// The simulated box as its own program, on a port the system picks.
+TEST(CliWithSimProgram, AGbkBoxProgramShowsItsProductName)
+{
+    int outFd = -1, errFd = -1;
+    const pid_t sim = startProcess(kStbSim, {"--listen", "127.0.0.1:0", "--gbk-values"}, {}, outFd, errFd);
+    ASSERT_GT(sim, 0);
+    ::close(errFd);
+    // "quillon-stbsim listening on 127.0.0.1:PORT"
+    std::string line;
+    char c;
+    pollfd p{outFd, POLLIN, 0};
+    while (line.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0 && ::read(outFd, &c, 1) == 1)
+        line += c;
+    const size_t colon = line.rfind(':');
+    ASSERT_NE(colon, std::string::npos) << line;
+    const std::string port = std::to_string(std::atoi(line.c_str() + colon + 1));
+    const ProcessResult r = runProcess(kCli, {"--host", "127.0.0.1", "--port", port, "--user", sim::kDefaultUser,
+                                              "--password", sim::kDefaultPassword, "info"});
+    ::kill(sim, SIGTERM);
+    int raw = 0;
+    ::waitpid(sim, &raw, 0);
+    ::close(outFd);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "STB_model = QB-5000 高清机顶盒\n")) << r.out;
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
+}
+
+// Offline commands: a GBK site file shows as text on the terminal.
+TEST(CliOffline, ZoneInfoOfAGbkFile)
+{
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("quillon-cli-zone-" + std::to_string(::getpid()) + ".cfg");
+    std::ofstream(path, std::ios::binary) << "info = \xB1\xB1\xBE\xA9\r\n";
+    const ProcessResult r = runProcess(kCli, {"zone-info", path.string()});
+    std::filesystem::remove(path);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "北京\n");
+}
