@@ -214,13 +214,22 @@ TEST(XlsxWorkbook, MalformedPackagesFailWithAReason)
              {"<row><c r=\"A1048577\"><v>1</v></c></row>", "bad address"},
              {"<row><c r=\"a1\"><v>1</v></c></row>", "bad address"},
              {"<row r=\"0\"><c><v>1</v></c></row>", "bad number"},
-             {"<row><c r=\"A1\"><v>1</v></row>", "ends early"},     // the cell never closes
+             {"<row><c r=\"A1\"><v>1</v></row>", "not well-formed"}, // the cell never closes
+             // A character reference beyond Unicode once aborted the XML parser underneath.
+             {"<row><c r=\"A1\" t=\"inlineStr\"><is><t>&#x110000;</t></is></c></row>", "not well-formed"},
+             {"<row><c r=\"A1\" t=\"inlineStr\"><is><t>&#99999999999;</t></is></c></row>", "not well-formed"},
+             {"<row><c r=\"A1\" t=\"inlineStr\"><is><t>&#xD800;</t></is></c></row>", "not well-formed"},
              {"<row><c r=\"B2\" t=\"str\"><v>1</v></c></row>", ""}, // the control reads
          }) {
         EXPECT_EQ(readsAs(makeZip(package(data)), sheet, error), reason.empty()) << data << ": " << error;
         EXPECT_NE(error.find(reason), std::string::npos) << data << ": " << error;
     }
     EXPECT_EQ(sheet.cell(2, 2), "1");
+    // The last character there is, and references that are in range, read as text.
+    ASSERT_TRUE(readsAs(makeZip(package("<row><c r=\"A1\" t=\"inlineStr\"><is><t>&#x10FFFF;&amp;&#65;</t></is></c></row>")),
+                        sheet, error))
+        << error;
+    EXPECT_EQ(sheet.cell(1, 1), "\xF4\x8F\xBF\xBF&A");
 
     for (size_t i = 0; i < package("").size(); ++i) { // each part missing in turn
         Parts parts = package("");
