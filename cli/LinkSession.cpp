@@ -4,9 +4,11 @@
 #include <StringTable.h>
 
 #include <atomic>
-#include <csignal>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <ostream>
 
 namespace quillon::cli {
@@ -36,6 +38,7 @@ LinkSession::~LinkSession()
 bool LinkSession::open(const std::string& host, int port, const std::string& user, const std::string& password,
                        const std::string& modulusHex, const LinkTimeouts& timeouts)
 {
+    timeouts_ = timeouts;
     service_.setTimeouts(timeouts);
     if (!modulusHex.empty()) {
         std::string error;
@@ -57,29 +60,64 @@ bool LinkSession::open(const std::string& host, int port, const std::string& use
         return false;
     }
     if (response->status != STA_OK) {
-        err_ << host << ": " << errorTextOf(*response) << systemReasonOf(*response) << "\n";
+        err_ << connectFailureText(*response, host, port) << "\n";
         return false;
     }
     return true;
 }
 
+std::string LinkSession::connectFailureText(const Response& response, const std::string& host, int port) const
+{
+    const std::string where = "cannot connect to " + host + ":" + std::to_string(port) + ": ";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", std::chrono::duration<double>(timeouts_.reply).count());
+    const std::string timedOut = where + "timed out after " + seconds + " s";
+    // The exchange reports a socket failure as the text of 350 to 353 and the error number.
+    const size_t colon = response.message.rfind(':');
+    if (colon != std::string::npos && colon + 1 < response.message.size()) {
+        char* end = nullptr;
+        const long error = std::strtol(response.message.c_str() + colon + 1, &end, 10);
+        for (int id : {350, 351, 352, 353}) {
+            if (*end == '\0' && response.message == linkErrorText(id, static_cast<int>(error)))
+                return error == ETIMEDOUT ? timedOut : where + std::strerror(static_cast<int>(error));
+        }
+    }
+    if (response.message == loadUiString(315))
+        return timedOut; // the connection was taken but the handshake never answered
+    // The rest happened at the box: name it, and give the box's reason in the user's language.
+    if (response.errorId != 0)
+        return host + ": the box refused the session: " + std::to_string(response.errorId) + " (" +
+               statusCodeText(response.errorId) + ")";
+    if (response.message.empty())
+        return host + ": the session key could not be opened: is --box-modulus right for this box?";
+    return host + ": " + errorTextOf(response);
+}
+
 std::unique_ptr<Response> LinkSession::run(const Request& request,
                                            const std::function<void(const Response&)>& onProgress,
-                                           const std::function<void()>& onInterruptRequest)
+                                           const std::function<void()>& onInterruptRequest,
+                                           std::chrono::milliseconds stopAfter)
 {
     g_interrupts = 0;
     auto previous = std::signal(SIGINT, onInterrupt);
     queues_.pushRequest(request);
     std::unique_ptr<Response> final;
     bool interrupted = false;
+    const auto start = std::chrono::steady_clock::now();
+    auto giveUpAt = std::chrono::steady_clock::time_point::max();
     for (;;) {
-        if (!interrupted && g_interrupts > 0) {
+        const auto now = std::chrono::steady_clock::now();
+        const bool overdue = stopAfter.count() > 0 && now - start >= stopAfter;
+        if (!interrupted && (g_interrupts > 0 || overdue)) {
             interrupted = true;
-            if (onInterruptRequest)
-                onInterruptRequest();
-            else
+            if (!onInterruptRequest)
                 break; // nothing to stop politely: give up waiting
+            onInterruptRequest();
+            if (overdue)
+                giveUpAt = now + timeouts_.reply + std::chrono::seconds(2);
         }
+        if (now >= giveUpAt)
+            break; // the box did not end even after the stop frame
         auto r = queues_.waitResponse(std::chrono::milliseconds(100));
         if (!r)
             continue;

@@ -1,0 +1,39 @@
+#pragma once
+
+// Helpers shared by the fuzz targets.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include <unistd.h>
+
+namespace quillon::fuzz
+{
+
+inline std::string text(const uint8_t* data, size_t size)
+{
+    return std::string(reinterpret_cast<const char*>(data), size);
+}
+
+// A file holding the input, for parsers that read from a path; removed again by its destructor.
+class TempFile
+{
+public:
+    TempFile(const uint8_t* data, size_t size, const char* suffix)
+    {
+        path_ = "/tmp/quillon-fuzz-" + std::to_string(::getpid()) + suffix;
+        if (std::FILE* f = std::fopen(path_.c_str(), "wb")) {
+            std::fwrite(data, 1, size, f);
+            std::fclose(f);
+        }
+    }
+    ~TempFile() { std::remove(path_.c_str()); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+} // namespace quillon::fuzz
