@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SimPlayback.h"
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -27,6 +29,7 @@ struct SimOptions {
     size_t paramListBytes = 0; // pad the parameter list to at least this size (benchmarks)
     std::chrono::milliseconds linePace{1000}; // pace of ping and trace route lines
     bool quiet = true; // no console output
+    bool android = false;
 };
 
 // Ways to misbehave, for tests.
@@ -41,6 +44,7 @@ struct SimFaults {
     int pcapUnrecognised = 0;                   // messages the tool does not know, before the capture reports
     bool upgradeStopAnswering = false;          // one progress report after the image, then silence
     long long upgradeCloseImageAfter = -1;      // close the image connection after this many bytes
+    long long upgradeStopReadingAfter = -1;     // stop reading the image (no close, no report) after this many bytes
     int upgradeStrayStatus = 0;                 // a report with this status before the progress reports
     bool upgradeDropLink = false;               // drop the link once the image is in
 };
@@ -106,6 +110,9 @@ public:
         std::lock_guard<std::mutex> guard(mutex_);
         change(upgrade_);
     }
+
+    // What the box plays (playback and trick-play frames).
+    SimPlayback playback;
 
     // Used by the session threads.
     void recordFrame(const std::string& text);
