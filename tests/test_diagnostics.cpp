@@ -563,3 +563,47 @@ TEST_F(Diagnostics, LargeImagePercentagesRiseToOneHundred)
         EXPECT_EQ(sending[i], static_cast<int>(i) + 1);
     EXPECT_EQ(box.upgradeRecord().received, 60000000);
 }
+
+namespace
+{
+
+class AndroidDiagnostics : public Diagnostics
+{
+protected:
+    static sim::SimOptions androidOptions()
+    {
+        auto o = testBoxOptions();
+        o.android = true;
+        return o;
+    }
+    AndroidDiagnostics() : Diagnostics(androidOptions()) {}
+};
+
+} // namespace
+
+// An Android box takes a zip package and refuses the image format of the other boxes; an image
+// shorter than any header is judged too, not taken as written.
+TEST_F(AndroidDiagnostics, TakesAZipPackageOnly)
+{
+    ReqUpgrade upgrade;
+    upgrade.fileName = image("pkg.zip", std::string("PK\x03\x04", 4), 6000);
+    auto zip = run(upgrade);
+    ASSERT_TRUE(zip);
+    EXPECT_EQ(zip->status, STA_OK);
+    EXPECT_EQ(zip->errorId, kCodeUpgradeDone);
+
+    upgrade.fileName = image("img.bin", sim::simImageHeader("V4"), 6000);
+    auto bin = run(upgrade);
+    ASSERT_TRUE(bin);
+    EXPECT_EQ(bin->errorId, kCodeIllegalImage);
+}
+
+TEST_F(Diagnostics, ImageShorterThanTheHeaderIsRefused)
+{
+    ReqUpgrade upgrade;
+    upgrade.fileName = image("tiny.img", "QBIMG1", 6);
+    auto r = run(upgrade);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, STA_ERROR);
+    EXPECT_EQ(r->errorId, kCodeIllegalImage);
+}
