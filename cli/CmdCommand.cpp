@@ -5,14 +5,17 @@
 
 #include <ostream>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
-namespace {
+namespace
+{
 
 // cmd TEXT...: a free command as typed on the operations page ("ioctl reboot",
 // "write|Key|null|5", "connect ping 10.1.1.1"); the words may also come as separate arguments.
 // Prints the value of a read; a ping or trace route prints the box's lines.
-class CmdCommand : public Command {
+class CmdCommand : public Command
+{
 public:
     const char* name() const override { return "cmd"; }
     const char* usage() const override { return "cmd FUNCTION CALL [PARAMETER [DATA]]"; }

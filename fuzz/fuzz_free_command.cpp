@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (quillon::parseCommand(text, function, call, parameter, data_) && quillon::functionName(function).empty())
         __builtin_trap(); // a match always names one of the five functions
     const quillon::FreeCommand command = quillon::interpretFreeCommand(text);
-    if (command.kind == quillon::FreeCommand::Command && command.request.command.rfind(
-                                                             quillon::functionName(command.request.function) + "^", 0) != 0)
+    if (command.kind == quillon::FreeCommand::Command &&
+        command.request.command.rfind(quillon::functionName(command.request.function) + "^", 0) != 0)
         __builtin_trap();
     int number = 0;
     quillon::parseChannelNumber(text, number);

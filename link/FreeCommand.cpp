@@ -51,9 +51,9 @@ bool match(const char* pattern, const std::string& text, Groups& groups, GroupsS
     pcre2_match_context* context = pcre2_match_context_create(nullptr);
     if (context)
         pcre2_set_match_limit(context, kMatchLimit);
-    const int rc = data && context ? pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0,
-                                                 data, context)
-                                   : -1;
+    const int rc = data && context
+                       ? pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0, data, context)
+                       : -1;
     const bool matched = rc >= 0;
     if (matched) {
         const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(data);
@@ -152,8 +152,9 @@ FreeCommand interpretFreeCommand(const std::string& text)
     if (function == FuncRead && (call == "Channellist" || call == "Paralist")) {
         // A list read takes no arguments; it runs the export instead of a single read.
         const bool extra = (!parameter.empty() && parameter != "null") || !data.empty();
-        result.kind = extra ? FreeCommand::Invalid : call == "Channellist" ? FreeCommand::ChannelList
-                                                                           : FreeCommand::ParamList;
+        result.kind = extra                   ? FreeCommand::Invalid
+                      : call == "Channellist" ? FreeCommand::ChannelList
+                                              : FreeCommand::ParamList;
         return result;
     }
     if (parameter.empty())

@@ -41,9 +41,9 @@ bool SimPlayback::handleFrame(SimSession& session, const FrameWords& w)
             static const std::string channel = "Channel:";
             if (w.data.empty())
                 status = kNoUrl;
-            else if (w.data.compare(0, channel.size(), channel) == 0 ? !isChannelNumber(w.data.substr(channel.size()))
-                                                                     : w.data.find("rtsp://") == std::string::npos &&
-                                                                           w.data.find("igmp://") == std::string::npos)
+            else if (w.data.compare(0, channel.size(), channel) == 0
+                         ? !isChannelNumber(w.data.substr(channel.size()))
+                         : w.data.find("rtsp://") == std::string::npos && w.data.find("igmp://") == std::string::npos)
                 status = kIllegalParameter;
             else
                 state_ = SimPlayState{w.data, std::string()};

@@ -30,7 +30,7 @@ TEST(FreeCommand, PingAndTraceRouteForms)
         {"connect ping 10.1.1.1", "10.1.1.1", -1},
         {"connect^ping^/length:20^10.1.1.1", "10.1.1.1", 20},
         {"connect|ping|null|192.168.1.20", "192.168.1.20", -1},
-        {"connectping10.0.0.1", "10.0.0.1", -1}, // glued words
+        {"connectping10.0.0.1", "10.0.0.1", -1},                       // glued words
         {"connect ping /length:99999999999 10.0.0.1", "10.0.0.1", -1}, // too large for a duration
         {"  connect ^| ping  /length:5   1.2.3.4 trailing", "1.2.3.4", 5},
     };

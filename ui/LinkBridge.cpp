@@ -52,7 +52,8 @@ void LinkBridge::outputLine(OutputChannel channel, const std::string& line)
     if (flushPosted_)
         return;
     flushPosted_ = true;
-    QMetaObject::invokeMethod(context_, [this] { flushLines(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [this] { flushLines(); }, Qt::QueuedConnection);
 }
 
 void LinkBridge::flushLines()

@@ -277,8 +277,8 @@ QString OperationsPage::checkedTarget(IpAddressEdit* target, int sameAddressText
         target->octetField(0)->setFocus(Qt::OtherFocusReason);
         return {};
     }
-    const QString text = QString::asprintf("%u.%u.%u.%u", value >> 24, (value >> 16) & 0xFF, (value >> 8) & 0xFF,
-                                           value & 0xFF);
+    const QString text =
+        QString::asprintf("%u.%u.%u.%u", value >> 24, (value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
     if (text == "0.0.0.0") {
         frame_.showError(uiText(400));
         return {};
@@ -365,8 +365,8 @@ int OperationsPage::onRunResponse(int type, const char* logText, int8_t doneMode
     }
     Logger& log = Logger::instance();
     log.info("%s", logText);
-    const int32_t finished = type == TypePing ? static_cast<ResPing&>(*response).finished
-                                              : static_cast<ResTraceRoute&>(*response).finished;
+    const int32_t finished =
+        type == TypePing ? static_cast<ResPing&>(*response).finished : static_cast<ResTraceRoute&>(*response).finished;
     switch (response->status) {
     case STA_OK:
     case STA_PART_OK:
@@ -487,8 +487,8 @@ int OperationsPage::onCommandResponse()
 
 QString OperationsPage::commandResultText(const ResExtCommand& response)
 {
-    const QString head = QString::fromStdString(functionName(response.function)) + ", " +
-                         QString::fromStdString(response.call) + "=";
+    const QString head =
+        QString::fromStdString(functionName(response.function)) + ", " + QString::fromStdString(response.call) + "=";
     if (response.function == FuncRead)
         return head + QString::fromStdString(response.body);
     if (response.function == FuncWrite)

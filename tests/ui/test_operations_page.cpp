@@ -404,12 +404,9 @@ private slots:
             const char *time, *size, *port, *text;
         };
         const Case refused[] = {
-            {"", "", "", "时间、文件大小至少输入一个!"},
-            {"", "32767", "", "抓包的最小值不能少于32KB !"},
-            {"0", "", "", "抓包的最小值不能少于32KB !"},
-            {"-5", "", "", "pcap time error"},
-            {"10s", "", "", "pcap time error"},
-            {"60", "", "70000", "pcap port error"},
+            {"", "", "", "时间、文件大小至少输入一个!"}, {"", "32767", "", "抓包的最小值不能少于32KB !"},
+            {"0", "", "", "抓包的最小值不能少于32KB !"}, {"-5", "", "", "pcap time error"},
+            {"10s", "", "", "pcap time error"},          {"60", "", "70000", "pcap port error"},
         };
         auto* memo = w.get<QPlainTextEdit>("edtPcapMsg");
         memo->setPlainText("earlier capture");

@@ -45,7 +45,8 @@ LinkSetup fastLink()
 
 QString tempFile(const QString& name, const std::string& bytes)
 {
-    const QString path = QDir::temp().filePath(QString("quillon-ops-%1-%2").arg(QCoreApplication::applicationPid()).arg(name));
+    const QString path =
+        QDir::temp().filePath(QString("quillon-ops-%1-%2").arg(QCoreApplication::applicationPid()).arg(name));
     QFile file(path);
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     file.write(bytes.data(), static_cast<qint64>(bytes.size()));
