@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SimPlayback.h"
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -28,6 +30,7 @@ struct SimOptions {
     std::chrono::milliseconds linePace{1000}; // pace of ping and trace route lines
     bool quiet = true; // no console output
     bool gbkValues = false; // a Chinese product name and user account, held as GBK bytes (kGbk...)
+    bool android = false; // an Android box: other HD modes, export through a configuration read, .zip images
 };
 
 // The values a box of the Chinese market holds in GBK, for --gbk-values: the product name
@@ -49,6 +52,7 @@ struct SimFaults {
     int pcapUnrecognised = 0;                   // messages the tool does not know, before the capture reports
     bool upgradeStopAnswering = false;          // one progress report after the image, then silence
     long long upgradeCloseImageAfter = -1;      // close the image connection after this many bytes
+    long long upgradeStopReadingAfter = -1;     // stop reading the image (no close, no report) after this many bytes
     int upgradeStrayStatus = 0;                 // a report with this status before the progress reports
     bool upgradeDropLink = false;               // drop the link once the image is in
 
@@ -142,6 +146,9 @@ public:
         std::lock_guard<std::mutex> guard(mutex_);
         change(upgrade_);
     }
+
+    // What the box plays (playback and trick-play frames).
+    SimPlayback playback;
 
     // Used by the session threads.
     void recordFrame(const std::string& text);

@@ -248,3 +248,46 @@ TEST_F(Cli, SilentExportIsAnError)
     std::ifstream in(file, std::ios::binary);
     EXPECT_TRUE(in.good());
 }
+
+// The free command of the window, with the same forgiving input and the same results.
+TEST_F(Cli, CmdTakesTheFreeCommandLanguage)
+{
+    EXPECT_EQ(run("cmd", {"ioctl", "reboot"}), ExitOk) << err.str();
+    EXPECT_EQ(box->frames().back(), "ioctl^reboot^null");
+    EXPECT_EQ(run("cmd", {"write|STBType|null|1"}), ExitOk) << err.str();
+    EXPECT_EQ(box->frames().back(), std::string("write^STBType^null^1") + '\0');
+    EXPECT_EQ(run("cmd", {"readSTBType"}), ExitOk);
+    EXPECT_EQ(out.str(), "1\n");
+    ASSERT_EQ(run("cmd", {"connect ping /length:1 10.0.0.3"}), ExitOk) << err.str();
+    EXPECT_NE(out.str().find("10.0.0.3"), std::string::npos);
+    EXPECT_EQ(box->frames().back(), std::string("connect^ping^/length:1^10.0.0.3") + '\0');
+
+    const size_t before = box->frames().size();
+    EXPECT_EQ(run("cmd", {"READ Channellist"}), ExitUsage);
+    EXPECT_EQ(run("cmd", {"read Channellist"}), ExitUsage); // an export: the channels command
+    EXPECT_NE(err.str().find("channels"), std::string::npos);
+    EXPECT_EQ(run("cmd", {"  "}), ExitUsage);
+    EXPECT_EQ(box->frames().size(), before);
+}
+
+TEST_F(Cli, PlayStopAndTrickPlay)
+{
+    EXPECT_EQ(run("trick", {"pause"}), ExitError); // nothing plays: the box refuses
+    EXPECT_EQ(run("play", {"7"}), ExitOk) << err.str();
+    EXPECT_EQ(box->frames().back(), "connect^play^null^Channel:7");
+    EXPECT_EQ(box->playback.state().source, "Channel:7");
+    EXPECT_EQ(run("trick", {"forward"}), ExitOk) << err.str();
+    EXPECT_EQ(box->playback.state().trick, "fast_forward");
+    EXPECT_EQ(run("play", {"igmp://239.1.1.1:5000"}), ExitOk);
+    EXPECT_EQ(box->playback.state().source, "igmp://239.1.1.1:5000");
+    EXPECT_EQ(run("stop", {}), ExitOk);
+    EXPECT_EQ(box->frames().back(), "connect^stop^null");
+    EXPECT_TRUE(box->playback.state().source.empty());
+
+    const size_t before = box->frames().size();
+    EXPECT_EQ(run("play", {"http://a/b"}), ExitUsage);
+    EXPECT_EQ(run("play", {"-1"}), ExitUsage);
+    EXPECT_EQ(run("trick", {"rewind"}), ExitUsage);
+    EXPECT_EQ(run("stop", {"now"}), ExitUsage);
+    EXPECT_EQ(box->frames().size(), before);
+}

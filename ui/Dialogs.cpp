@@ -12,6 +12,7 @@ namespace
 std::optional<QString> nextSaveFileName;
 std::optional<QString> nextOpenFileName;
 std::optional<QString> nextFolderName;
+std::optional<bool> nextQuestionAnswer;
 QString lastFilter;
 QString lastTitle;
 
@@ -37,6 +38,23 @@ void information(QWidget* parent, const QString& caption, const QString& text)
     }
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool question(QWidget* parent, const QString& caption, const QString& text)
+{
+    lastText = text;
+    lastCaption = caption;
+    if (nextQuestionAnswer) {
+        const bool yes = *nextQuestionAnswer;
+        nextQuestionAnswer.reset();
+        return yes;
+    }
+    if (suppressMessages) {
+        ++suppressedMessages;
+        return false;
+    }
+    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 void exec(QDialog& dialog)
@@ -86,6 +104,11 @@ void setNextOpenFileName(const QString& fileName)
 void setNextFolderName(const QString& folder)
 {
     nextFolderName = folder;
+}
+
+void setNextQuestionAnswer(bool yes)
+{
+    nextQuestionAnswer = yes;
 }
 
 QString lastFileFilter()

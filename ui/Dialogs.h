@@ -17,6 +17,8 @@ namespace Dialogs
 
 // A message box with only an OK button and no icon.
 void information(QWidget* parent, const QString& caption, const QString& text);
+// A question with Yes and No buttons; true for Yes.
+bool question(QWidget* parent, const QString& caption, const QString& text);
 // Shows a dialog modally; with messages suppressed it is counted and not shown.
 void exec(QDialog& dialog);
 // A file-save dialog; empty when cancelled. `filter` uses Qt's ";;" form.
@@ -32,6 +34,8 @@ QString folderName(QWidget* parent, const QString& title);
 void setNextSaveFileName(const QString& fileName);
 void setNextOpenFileName(const QString& fileName);
 void setNextFolderName(const QString& folder);
+// Answers the next question box (true: Yes) without showing it.
+void setNextQuestionAnswer(bool yes);
 // The filter of the last file dialog and the title of the last folder picker, answered or shown.
 QString lastFileFilter();
 QString lastFolderTitle();

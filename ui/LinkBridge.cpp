@@ -41,16 +41,36 @@ void LinkBridge::linkStateChanged(uint8_t state)
 
 void LinkBridge::outputLine(OutputChannel channel, const std::string& line)
 {
-    if (detached() || !context_)
+    if (!context_)
         return;
-    QString text = QString::fromStdString(line);
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (detached_)
+        return;
+    pendingLines_.emplace_back(channel, line);
+    if (pendingLines_.size() > kMaxPendingLines)
+        pendingLines_.pop_front();
+    if (flushPosted_)
+        return;
+    flushPosted_ = true;
     QMetaObject::invokeMethod(
-        context_,
-        [this, channel, text] {
-            if (!detached())
-                onLine_(channel, text);
-        },
-        Qt::QueuedConnection);
+        context_, [this] { flushLines(); }, Qt::QueuedConnection);
+}
+
+void LinkBridge::flushLines()
+{
+    std::deque<std::pair<OutputChannel, std::string>> lines;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        lines.swap(pendingLines_);
+        flushPosted_ = false;
+        if (detached_)
+            return;
+    }
+    for (const auto& [channel, line] : lines) {
+        if (detached())
+            return;
+        onLine_(channel, QString::fromStdString(line));
+    }
 }
 
 void LinkBridge::detach()

@@ -5,8 +5,11 @@
 #include <QString>
 
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
+#include <utility>
 
 class QObject;
 
@@ -17,11 +20,15 @@ namespace quillon
 // reporting thread waits until the window has shown it, as a synchronous window message would;
 // detach() releases every waiter, so a worker that reports while the window is closing can never
 // block the join that follows.
+// Output lines never make the worker wait: they are collected in arrival order and handed to the
+// window in batches, one queued call per batch. While the window is behind, at most
+// kMaxPendingLines wait; older ones are dropped (the memos keep fewer lines than that anyway).
 class LinkBridge : public LinkObserver
 {
 public:
     using StateHandler = std::function<void(uint8_t)>;
     using LineHandler = std::function<void(OutputChannel, const QString&)>;
+    static constexpr size_t kMaxPendingLines = 10000;
 
     // Both handlers run on `context`'s thread.
     LinkBridge(QObject* context, StateHandler onState, LineHandler onLine);
@@ -34,6 +41,8 @@ public:
     bool detached() const;
 
 private:
+    void flushLines();
+
     QObject* context_; // the window; outlives the link threads, which are joined before it goes
     StateHandler onState_;
     LineHandler onLine_;
@@ -42,6 +51,8 @@ private:
     bool detached_ = false;
     uint64_t queued_ = 0; // link-state calls queued so far, numbered in posting order
     uint64_t done_ = 0;   // of those, how many the window thread has run
+    std::deque<std::pair<OutputChannel, std::string>> pendingLines_;
+    bool flushPosted_ = false; // a batch call is queued and has not yet taken the lines
 };
 
 } // namespace quillon

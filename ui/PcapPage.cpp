@@ -1,5 +1,12 @@
 #include "PcapPage.h"
 
+#include "Dialogs.h"
+#include "untMain.h"
+
+#include <Commandio.h>
+#include <Logger.h>
+#include <PcapInputCheck.h>
+
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,7 +18,7 @@
 namespace quillon
 {
 
-PcapPage::PcapPage(QWidget* parent) : QWidget(parent)
+PcapPage::PcapPage(TfrmMain& frame, QWidget* parent) : QWidget(parent), frame_(frame)
 {
     setObjectName("shtremotepcap");
     auto* layout = new QVBoxLayout(this);
@@ -31,10 +38,11 @@ PcapPage::PcapPage(QWidget* parent) : QWidget(parent)
     auto* hint = makeNamed<QLabel>(group, "Label1");
     hint->setWordWrap(true);
     grid->addWidget(hint, 2, 0, 1, 5);
-    auto* messages = makeNamed<QPlainTextEdit>(group, "edtPcapMsg");
-    messages->setReadOnly(true);
-    messages->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    grid->addWidget(messages, 3, 0, 1, 5);
+    edtPcapMsg_ = makeNamed<QPlainTextEdit>(group, "edtPcapMsg");
+    edtPcapMsg_->setReadOnly(true);
+    edtPcapMsg_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edtPcapMsg_->setMaximumBlockCount(kMemoLines);
+    grid->addWidget(edtPcapMsg_, 3, 0, 1, 5);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(3, 1);
@@ -43,11 +51,62 @@ PcapPage::PcapPage(QWidget* parent) : QWidget(parent)
     appendCaptionRunByName(captions_, this, 700, {"gbpcap", "lblPcapPort", "lblPcapTime", "lblPcapFilesize"});
     appendCaptionRunByName(captions_, this, 700, {"btnPcap"});
     appendCaptionRunByName(captions_, this, 704, {"Label1"});
+    connect(findChild<QPushButton*>("btnPcap"), &QPushButton::clicked, this, [this] { btnPcapClick(); });
 }
 
 void PcapPage::applyUiLanguage()
 {
     applyCaptions(captions_);
+}
+
+// The checks' texts are fixed and do not follow the language.
+void PcapPage::btnPcapClick()
+{
+    const QString ip = findChild<QLineEdit*>("edtpcapip")->text();
+    const QString port = findChild<QLineEdit*>("edtpcapport")->text();
+    const QString time = findChild<QLineEdit*>("edtPcapTime")->text();
+    const QString size = findChild<QLineEdit*>("edtPcapFilesize")->text();
+    const std::string error = checkPcapInputs(time.toStdString(), size.toStdString(), port.toStdString());
+    if (!error.empty()) {
+        frame_.showError(QString::fromStdString(error));
+        return;
+    }
+    const bool yes = Dialogs::question(this, uiText(19), QString::fromUtf8("是否已经打开sftp server？"));
+    Logger::instance().debug("status:%d", yes ? 6 : 7);
+    if (!yes) {
+        edtPcapMsg_->appendPlainText(QString::fromUtf8("sftp server未开启..."));
+        return;
+    }
+    ReqPcap request;
+    request.serverIp = ip.toStdString();
+    request.serverPort = port.toStdString();
+    request.captureTime = time.toStdString();
+    request.maxFileSize = size.toStdString();
+    frame_.queues().pushRequest(request);
+    frame_.addPendingHandler([this] { return onPcapResponse(); });
+    frame_.setWindowMode(Busy);
+}
+
+int PcapPage::onPcapResponse()
+{
+    int result = 0;
+    std::unique_ptr<Response> response = frame_.takeResponse(TypePcap, result);
+    if (!response)
+        return result;
+    Logger& log = Logger::instance();
+    log.info("Get pcap response");
+    if (response->status == STA_OK) {
+        frame_.setWindowMode(Idle);
+        frame_.showStatus(uiText(404));
+        log.info("STA_OK");
+    } else {
+        if (response->status == STA_ERROR) {
+            frame_.showStatus(TfrmMain::responseErrorText(*response));
+            log.error("STA_ERROR");
+        }
+        frame_.setWindowMode(Idle);
+    }
+    return 1;
 }
 
 } // namespace quillon

@@ -185,7 +185,7 @@ void TfrmMain::buildPages()
     operationsPage_ = new OperationsPage(*this);
     logPage_ = new LogPage(*this);
     toolsPage_ = new ToolsPage(*this);
-    pcapPage_ = new PcapPage;
+    pcapPage_ = new PcapPage(*this);
     for (QWidget* page :
          std::initializer_list<QWidget*>{infoPage_, configPage_, operationsPage_, logPage_, toolsPage_, pcapPage_})
         pgAllPage_->addTab(page, QString());

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -160,6 +161,34 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(shown.load(), 0);  // dropped once detached
         bridge.linkStateChanged(1); // after detach: returns at once
+    }
+
+    // The worker hands over lines without waiting, even while the window thread is busy; they
+    // arrive in order, and a window that falls far behind gets the newest ones.
+    void outputLinesNeverWaitAndKeepTheirOrder()
+    {
+        QObject context;
+        std::vector<QString> shown;
+        LinkBridge bridge(
+            &context, [](uint8_t) {}, [&](OutputChannel, const QString& line) { shown.push_back(line); });
+        const int total = int(LinkBridge::kMaxPendingLines) + 500;
+        std::thread worker([&] {
+            for (int i = 0; i < total; ++i)
+                bridge.outputLine(OutputChannel::Ping, "line " + std::to_string(i));
+        });
+        worker.join(); // returns although this thread ran no event loop meanwhile
+        QVERIFY(shown.empty());
+        QCoreApplication::processEvents();
+        QCOMPARE(shown.size(), LinkBridge::kMaxPendingLines);
+        for (size_t i = 0; i < shown.size(); ++i)
+            QCOMPARE(shown[i], QString("line %1").arg(500 + i));
+
+        shown.clear();
+        bridge.outputLine(OutputChannel::TraceRoute, "a");
+        bridge.outputLine(OutputChannel::TraceRoute, "b");
+        bridge.detach();
+        QCoreApplication::processEvents();
+        QVERIFY(shown.empty()); // dropped once detached
     }
 
     void reporterWaitsUntilTheWindowHasShownIt()
