@@ -19,6 +19,7 @@ std::vector<std::unique_ptr<Command>> allCommands()
     commands.push_back(makeTraceRouteCommand());
     commands.push_back(makePcapCommand());
     commands.push_back(makeUpgradeCommand());
+    commands.push_back(makeBatchCommand());
     commands.push_back(makeUsbProfilesCommand());
     commands.push_back(makeZoneInfoCommand());
     return commands;

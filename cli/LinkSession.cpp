@@ -18,6 +18,20 @@ void onInterrupt(int)
     ++g_interrupts;
 }
 
+// Nothing answered at that address (nothing listening, or silence where the box's greeting should
+// be), as opposed to a box that answered and refused.
+LinkSession::OpenFailure classifyConnectFailure(const Response& response)
+{
+    constexpr int16_t kCodeBadCredentials = 501;
+    if (response.errorId == kCodeBadCredentials)
+        return LinkSession::OpenFailure::Auth;
+    const std::string connectFailed = loadUiString(351);
+    if (response.errorId == 0 &&
+        (response.message.compare(0, connectFailed.size(), connectFailed) == 0 || response.message == loadUiString(315)))
+        return LinkSession::OpenFailure::Unreachable;
+    return LinkSession::OpenFailure::Other;
+}
+
 } // namespace
 
 LinkSession::LinkSession(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
@@ -35,6 +49,7 @@ bool LinkSession::open(const std::string& host, int port, const std::string& use
                        const std::string& modulusHex, const LinkTimeouts& timeouts)
 {
     service_.setTimeouts(timeouts);
+    openFailure_ = OpenFailure::Other;
     if (!modulusHex.empty()) {
         std::string error;
         if (!service_.setBoxModulus(modulusHex, &error)) {
@@ -54,9 +69,11 @@ bool LinkSession::open(const std::string& host, int port, const std::string& use
         return false;
     }
     if (response->status != STA_OK) {
+        openFailure_ = classifyConnectFailure(*response);
         err_ << errorTextOf(*response) << "\n";
         return false;
     }
+    openFailure_ = OpenFailure::None;
     return true;
 }
 
@@ -64,13 +81,17 @@ std::unique_ptr<Response> LinkSession::run(const Request& request,
                                            const std::function<void(const Response&)>& onProgress,
                                            const std::function<void()>& onInterruptRequest)
 {
-    g_interrupts = 0;
-    auto previous = std::signal(SIGINT, onInterrupt);
+    using Handler = void (*)(int);
+    Handler previous = SIG_DFL;
+    if (handlesInterrupt_) {
+        g_interrupts = 0;
+        previous = std::signal(SIGINT, onInterrupt);
+    }
     queues_.pushRequest(request);
     std::unique_ptr<Response> final;
     bool interrupted = false;
     for (;;) {
-        if (!interrupted && g_interrupts > 0) {
+        if (handlesInterrupt_ && !interrupted && g_interrupts > 0) {
             interrupted = true;
             if (onInterruptRequest)
                 onInterruptRequest();
@@ -88,7 +109,8 @@ std::unique_ptr<Response> LinkSession::run(const Request& request,
         final = std::move(r);
         break;
     }
-    std::signal(SIGINT, previous);
+    if (handlesInterrupt_)
+        std::signal(SIGINT, previous);
     return final;
 }
 

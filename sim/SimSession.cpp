@@ -142,8 +142,22 @@ bool SimSession::sendAllBytes(const char* data, size_t length)
     return true;
 }
 
+void SimSession::replyDelay()
+{
+    const auto latency = box_.options().replyLatency;
+    if (latency.count() > 0)
+        std::this_thread::sleep_for(latency);
+}
+
 bool SimSession::handshake()
 {
+    if (box_.faultsSnapshot()->silent) {
+        // Takes what comes and says nothing, until the tool gives up.
+        char sink[256];
+        while (::recv(fd_, sink, sizeof sink, 0) > 0) {
+        }
+        return false;
+    }
     std::string hello;
     char buf[256];
     while (hello.size() < kHandshakeSize) {
@@ -175,6 +189,7 @@ bool SimSession::handshake()
         box_.noteSessionKey(std::string(reinterpret_cast<const char*>(key_.data()), key_.size()));
     }
     const std::string answer = block + status + "initialize^connection^null" + '\0';
+    replyDelay();
     sendAllBytes(answer.data(), answer.size());
     if (status != "200") {
         if (status != "404")
@@ -227,6 +242,7 @@ void SimSession::serve()
 void SimSession::sendFrame(const std::string& text)
 {
     const std::string cipher = encryptFrame(text + '\0', key_.data());
+    replyDelay();
     std::lock_guard<std::mutex> guard(sendMutex_);
     if (box_.faultsSnapshot()->splitReplies && cipher.size() > 7) {
         sendAllBytes(cipher.data(), 7);
@@ -272,6 +288,7 @@ void SimSession::prepareStream(const std::string& plaintext, PreparedStream& out
 
 void SimSession::sendPrepared(const PreparedStream& stream)
 {
+    replyDelay();
     std::lock_guard<std::mutex> guard(sendMutex_);
     size_t at = 0;
     for (size_t end : stream.cuts) {

@@ -68,6 +68,7 @@ private:
     void serve();
     void handleFrame(const std::string& text);
     bool sendAllBytes(const char* data, size_t length);
+    void replyDelay();
 
     StbSimulator& box_;
     int fd_;

@@ -27,6 +27,8 @@ struct SimOptions {
     size_t paramListBytes = 0; // pad the parameter list to at least this size (benchmarks)
     std::chrono::milliseconds linePace{1000}; // pace of ping and trace route lines
     bool quiet = true; // no console output
+    std::chrono::milliseconds replyLatency{0}; // every reply waits this long, as over a real network
+    size_t keptImageBytes = 1 << 20; // firmware image bytes kept for tests (SimUpgradeRecord::image)
 };
 
 // Ways to misbehave, for tests.
@@ -43,11 +45,12 @@ struct SimFaults {
     long long upgradeCloseImageAfter = -1;      // close the image connection after this many bytes
     int upgradeStrayStatus = 0;                 // a report with this status before the progress reports
     bool upgradeDropLink = false;               // drop the link once the image is in
+    bool silent = false;                        // accept connections but never answer, not even the greeting
 };
 
 // What the box made of the last firmware image pushed to it.
 struct SimUpgradeRecord {
-    static constexpr size_t kKeptBytes = 1 << 20; // image bytes kept for tests; the rest is counted
+    static constexpr size_t kKeptBytes = 1 << 20; // image bytes kept by default; the rest is counted
     long long announced = -1; // length from set_upgradelength
     bool forced = false;
     long long received = 0;   // bytes that arrived on the image connection
