@@ -14,6 +14,16 @@ enum ExitCode { ExitOk = 0, ExitError = 1, ExitUsage = 2, ExitPartial = 3 };
 
 class LinkSession;
 
+// The global options before the command word: the box and the credentials.
+struct GlobalOptions {
+    std::string host;
+    int port = 9003;
+    std::string user;
+    std::string password;
+    bool passwordGiven = false;
+    std::string modulusHex;
+};
+
 // What a command gets: its own arguments (after the command word), the output streams, and a
 // link to the box that is opened on first use (offline commands never ask for it).
 struct Context {
@@ -23,6 +33,8 @@ struct Context {
     // Connects with the global options on first call; null (with the reason on `err`) on failure.
     LinkSession* (*openLink)(Context&) = nullptr;
     void* owner = nullptr; // the program state behind openLink
+    const GlobalOptions* globals = nullptr; // null when a command runs on behalf of another
+    int imageFd = -1; // upgrade: an image opened once for many boxes, in place of its file argument
 };
 
 // One command of quillon-cli, one file each.
@@ -55,6 +67,7 @@ std::unique_ptr<Command> makeUpgradeCommand();
 std::unique_ptr<Command> makePlayCommand();
 std::unique_ptr<Command> makeStopCommand();
 std::unique_ptr<Command> makeTrickCommand();
+std::unique_ptr<Command> makeBatchCommand();
 
 // Prints a final response's failure on `err` and turns it into the exit status.
 int reportResult(Context& context, const Response* response);

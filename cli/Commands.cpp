@@ -22,6 +22,7 @@ std::vector<std::unique_ptr<Command>> allCommands()
     commands.push_back(makePlayCommand());
     commands.push_back(makeStopCommand());
     commands.push_back(makeTrickCommand());
+    commands.push_back(makeBatchCommand());
     commands.push_back(makeUsbProfilesCommand());
     commands.push_back(makeZoneInfoCommand());
     return commands;

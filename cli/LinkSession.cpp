@@ -22,6 +22,20 @@ void onInterrupt(int)
     ++g_interrupts;
 }
 
+// Nothing answered at that address (nothing listening, or silence where the box's greeting should
+// be), as opposed to a box that answered and refused.
+LinkSession::OpenFailure classifyConnectFailure(const Response& response)
+{
+    constexpr int16_t kCodeBadCredentials = 501;
+    if (response.errorId == kCodeBadCredentials)
+        return LinkSession::OpenFailure::Auth;
+    const std::string connectFailed = loadUiString(351);
+    if (response.errorId == 0 &&
+        (response.message.compare(0, connectFailed.size(), connectFailed) == 0 || response.message == loadUiString(315)))
+        return LinkSession::OpenFailure::Unreachable;
+    return LinkSession::OpenFailure::Other;
+}
+
 } // namespace
 
 LinkSession::LinkSession(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
@@ -40,6 +54,7 @@ bool LinkSession::open(const std::string& host, int port, const std::string& use
 {
     timeouts_ = timeouts;
     service_.setTimeouts(timeouts);
+    openFailure_ = OpenFailure::Other;
     if (!modulusHex.empty()) {
         std::string error;
         if (!service_.setBoxModulus(modulusHex, &error)) {
@@ -60,9 +75,11 @@ bool LinkSession::open(const std::string& host, int port, const std::string& use
         return false;
     }
     if (response->status != STA_OK) {
+        openFailure_ = classifyConnectFailure(*response);
         err_ << connectFailureText(*response, host, port) << "\n";
         return false;
     }
+    openFailure_ = OpenFailure::None;
     return true;
 }
 
@@ -98,8 +115,12 @@ std::unique_ptr<Response> LinkSession::run(const Request& request,
                                            const std::function<void()>& onInterruptRequest,
                                            std::chrono::milliseconds stopAfter)
 {
-    g_interrupts = 0;
-    auto previous = std::signal(SIGINT, onInterrupt);
+    using Handler = void (*)(int);
+    Handler previous = SIG_DFL;
+    if (handlesInterrupt_) {
+        g_interrupts = 0;
+        previous = std::signal(SIGINT, onInterrupt);
+    }
     queues_.pushRequest(request);
     std::unique_ptr<Response> final;
     bool interrupted = false;
@@ -108,7 +129,7 @@ std::unique_ptr<Response> LinkSession::run(const Request& request,
     for (;;) {
         const auto now = std::chrono::steady_clock::now();
         const bool overdue = stopAfter.count() > 0 && now - start >= stopAfter;
-        if (!interrupted && (g_interrupts > 0 || overdue)) {
+        if (!interrupted && ((handlesInterrupt_ && g_interrupts > 0) || overdue)) {
             interrupted = true;
             if (!onInterruptRequest)
                 break; // nothing to stop politely: give up waiting
@@ -129,7 +150,8 @@ std::unique_ptr<Response> LinkSession::run(const Request& request,
         final = std::move(r);
         break;
     }
-    std::signal(SIGINT, previous);
+    if (handlesInterrupt_)
+        std::signal(SIGINT, previous);
     return final;
 }
 

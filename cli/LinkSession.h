@@ -33,6 +33,13 @@ public:
 
     LinkService& service() { return service_; }
 
+    // Why open() failed, for callers that sort boxes by it.
+    enum class OpenFailure { None, Unreachable, Auth, Other };
+    OpenFailure openFailure() const { return openFailure_; }
+
+    // Off: run() leaves Ctrl-C to the caller (several sessions at once in one process).
+    void setHandlesInterrupt(bool on) { handlesInterrupt_ = on; }
+
     void linkStateChanged(uint8_t state) override;
     void outputLine(OutputChannel channel, const std::string& line) override;
 
@@ -45,6 +52,8 @@ private:
     LinkTimeouts timeouts_;
     Commandio queues_;
     LinkService service_{queues_, this};
+    OpenFailure openFailure_ = OpenFailure::None;
+    bool handlesInterrupt_ = true;
 };
 
 // The text of a failed response, as the window shows it: the status code's text when there is

@@ -30,8 +30,9 @@ public:
         }
         if (request.fileName.empty())
             return ExitUsage;
+        request.imageFd = c.imageFd;
         std::error_code ec;
-        if (!std::filesystem::is_regular_file(request.fileName, ec)) {
+        if (request.imageFd < 0 && !std::filesystem::is_regular_file(request.fileName, ec)) {
             c.err << "quillon-cli: not a readable file: " << request.fileName << "\n";
             return ExitError;
         }

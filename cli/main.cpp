@@ -14,13 +14,7 @@ using namespace quillon::cli;
 
 namespace {
 
-struct Options {
-    std::string host;
-    int port = 9003;
-    std::string user;
-    std::string password;
-    bool passwordGiven = false;
-    std::string modulusHex;
+struct Options : GlobalOptions {
     std::unique_ptr<LinkSession> session;
 };
 
@@ -124,7 +118,8 @@ int main(int argc, char* argv[])
     for (auto& command : allCommands()) {
         if (name != command->name())
             continue;
-        Context context{std::vector<std::string>(argv + i, argv + argc), std::cout, std::cerr, &openLink, &options};
+        Context context{std::vector<std::string>(argv + i, argv + argc), std::cout, std::cerr, &openLink, &options,
+                        &options};
         if (command->needsLink() && (options.host.empty() || options.user.empty() || !options.passwordGiven)) {
             std::cerr << "quillon-cli: " << name << " needs --host, --user and a password\n";
             return ExitUsage;

@@ -76,7 +76,7 @@ FileSender::~FileSender()
     shutdown();
 }
 
-void FileSender::startFileSender(const std::string& ip, int port, const std::string& fileName)
+void FileSender::startFileSender(const std::string& ip, int port, const std::string& fileName, int imageFd)
 {
     shutdown();
     abort_ = false;
@@ -85,7 +85,7 @@ void FileSender::startFileSender(const std::string& ip, int port, const std::str
         std::lock_guard<std::mutex> guard(mutex_);
         failure_.clear();
     }
-    thread_ = std::thread([this, ip, port, fileName] { sendUpgradeFile(ip, port, fileName); });
+    thread_ = std::thread([this, ip, port, fileName, imageFd] { sendUpgradeFile(ip, port, fileName, imageFd); });
 }
 
 void FileSender::stopFileSender()
@@ -121,18 +121,22 @@ void FileSender::fail(const std::string& message)
     failed_ = true;
 }
 
-void FileSender::sendUpgradeFile(const std::string& ip, int port, const std::string& fileName)
+void FileSender::sendUpgradeFile(const std::string& ip, int port, const std::string& fileName, int imageFd)
 {
     Logger& log = Logger::instance();
     log.debug("sendUpgradeFileThread begin");
     log.debug("upgrade filename:%s", fileName.c_str());
 
-    const int file = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool shared = imageFd >= 0;
+    const int file = shared ? imageFd : ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    auto closeFile = [&] {
+        if (!shared && file >= 0)
+            ::close(file);
+    };
     struct stat st {
     };
     if (file < 0 || ::fstat(file, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
-        if (file >= 0)
-            ::close(file);
+        closeFile();
         // The exchange measured this file a moment ago; it reports this as the upgrade's end.
         fail(messageText("open upgrade file:%s failed", fileName.c_str()));
         return;
@@ -142,7 +146,7 @@ void FileSender::sendUpgradeFile(const std::string& ip, int port, const std::str
 
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        ::close(file);
+        closeFile();
         fail("create socket failed.");
         return;
     }
@@ -186,7 +190,7 @@ void FileSender::sendUpgradeFile(const std::string& ip, int port, const std::str
     }
     if (!connected) {
         release();
-        ::close(file);
+        closeFile();
         fail(messageText("connect to ip:%s, port:%d failed", ip.c_str(), port));
         return;
     }
@@ -200,7 +204,8 @@ void FileSender::sendUpgradeFile(const std::string& ip, int port, const std::str
     int lastPercent = 0;
     while (!abort_ && sent < fileSize) {
         const auto want = static_cast<size_t>(std::min<long long>(kBlockSize, fileSize - sent));
-        const ssize_t n = ::read(file, block, want);
+        // A shared image is read by position: the senders of other boxes move no offset of ours.
+        const ssize_t n = shared ? ::pread(file, block, want, static_cast<off_t>(sent)) : ::read(file, block, want);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -221,7 +226,7 @@ void FileSender::sendUpgradeFile(const std::string& ip, int port, const std::str
         }
     }
     release();
-    ::close(file);
+    closeFile();
     log.debug("send end.");
     if (sent != fileSize)
         fail(messageText("send error, file size:%lld, send size:%lld", fileSize, sent));

@@ -33,8 +33,9 @@ public:
     FileSender& operator=(const FileSender&) = delete;
 
     // Ends a previous sender (its connection is shut down and it is joined), then starts a new
-    // one that connects to ip:port and sends `fileName`.
-    void startFileSender(const std::string& ip, int port, const std::string& fileName);
+    // one that connects to ip:port and sends `fileName`. With `imageFd` >= 0 the image is read
+    // from that descriptor by position instead (shared by several senders, never closed here).
+    void startFileSender(const std::string& ip, int port, const std::string& fileName, int imageFd = -1);
     // Asks the running sender to stop: raises the abort flag and shuts its connection down, so a
     // send in progress fails at once. Does not wait; the thread is joined later.
     void stopFileSender();
@@ -49,7 +50,7 @@ public:
     std::string failureText() const;
 
 private:
-    void sendUpgradeFile(const std::string& ip, int port, const std::string& fileName);
+    void sendUpgradeFile(const std::string& ip, int port, const std::string& fileName, int imageFd);
     void fail(const std::string& message);
 
     Commandio& queues_;

@@ -142,6 +142,9 @@ class ReqUpgrade : public Request {
 public:
     std::string fileName;
     uint8_t forceUpgrade = 0;
+    // An image already open (one file for many boxes), read by position and left open; -1: the
+    // exchange opens fileName itself. The caller keeps it open until the link is shut down.
+    int imageFd = -1;
     ReqUpgrade() : Request(FuncIoctl, TypeUpgrade) {}
     QUILLON_CLONE(Request, ReqUpgrade)
 };

@@ -74,12 +74,13 @@ private:
     void exchange(const ReqUpgrade& request)
     {
         // Only measured here; the sender streams the file itself.
-        const int file = ::open(request.fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool shared = request.imageFd >= 0;
+        const int file = shared ? request.imageFd : ::open(request.fileName.c_str(), O_RDONLY | O_CLOEXEC);
         struct stat st {
         };
         const bool readable = file >= 0 && ::fstat(file, &st) == 0 && S_ISREG(st.st_mode);
         const int openError = file < 0 ? errno : (readable ? 0 : EISDIR);
-        if (file >= 0)
+        if (file >= 0 && !shared)
             ::close(file);
         if (!readable || st.st_size <= 0) {
             const std::string message = readable ? messageText("upgrade file %s is empty", request.fileName.c_str())
@@ -114,7 +115,7 @@ private:
             return;
         }
         link_.fileSender.setWriteWait(link_.timeouts.imageWrite);
-        link_.fileSender.startFileSender(link_.linkIp, static_cast<int>(port), request.fileName);
+        link_.fileSender.startFileSender(link_.linkIp, static_cast<int>(port), request.fileName, request.imageFd);
         waitForReports();
     }
 

@@ -119,8 +119,22 @@ bool SimSession::sendAllBytes(const char* data, size_t length)
     return true;
 }
 
+void SimSession::replyDelay()
+{
+    const auto latency = box_.options().replyLatency;
+    if (latency.count() > 0)
+        std::this_thread::sleep_for(latency);
+}
+
 bool SimSession::handshake()
 {
+    if (box_.faultsSnapshot()->silent) {
+        // Takes what comes and says nothing, until the tool gives up.
+        char sink[256];
+        while (::recv(fd_, sink, sizeof sink, 0) > 0) {
+        }
+        return false;
+    }
     std::string hello;
     char buf[256];
     while (hello.size() < kHandshakeSize) {
@@ -152,6 +166,7 @@ bool SimSession::handshake()
         box_.noteSessionKey(std::string(reinterpret_cast<const char*>(key_.data()), key_.size()));
     }
     const std::string answer = block + status + kHello + '\0';
+    replyDelay();
     {
         std::lock_guard<std::mutex> guard(sendMutex_);
         sendReply(answer, answer);
@@ -228,6 +243,7 @@ void SimSession::sendFrame(const std::string& text)
 {
     const std::string plain = boxPad(text + '\0');
     const std::string cipher = boxEncryptFrame(key_.data(), text + '\0');
+    replyDelay();
     std::lock_guard<std::mutex> guard(sendMutex_);
     sendReply(cipher, plain);
 }
@@ -291,6 +307,7 @@ void SimSession::prepareStream(const std::string& plaintext, PreparedStream& out
 
 void SimSession::sendPrepared(const PreparedStream& stream)
 {
+    replyDelay();
     std::lock_guard<std::mutex> guard(sendMutex_);
     sendPieces(stream.cipher, stream.plain, stream.cuts, true, stream.paced);
 }

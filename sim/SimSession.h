@@ -78,6 +78,7 @@ private:
     void sendReply(const std::string& bytes, const std::string& plain);
     void sendPieces(const std::string& cipher, const std::string& plain, std::vector<size_t> cuts, bool stream,
                     bool paced);
+    void replyDelay();
 
     StbSimulator& box_;
     int fd_;

@@ -109,9 +109,10 @@ void runUpgrade(SimSession& session, int listener, std::atomic<bool>& stop)
         received += n;
         box.updateUpgrade([&](SimUpgradeRecord& r) {
             r.received += n;
-            if (r.image.size() < SimUpgradeRecord::kKeptBytes)
-                r.image.append(
-                    buf, static_cast<size_t>(std::min<long long>(n, SimUpgradeRecord::kKeptBytes - r.image.size())));
+            const size_t kept = box.options().keptImageBytes;
+            if (r.image.size() < kept)
+                r.image.append(buf, static_cast<size_t>(
+                                        std::min<long long>(n, static_cast<long long>(kept - r.image.size()))));
         });
         if (header.size() < kSimImageHeaderSize) {
             header.append(buf, static_cast<size_t>(std::min<long long>(n, kSimImageHeaderSize - header.size())));

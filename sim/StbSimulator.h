@@ -31,6 +31,8 @@ struct SimOptions {
     bool quiet = true; // no console output
     bool gbkValues = false; // a Chinese product name and user account, held as GBK bytes (kGbk...)
     bool android = false; // an Android box: other HD modes, export through a configuration read, .zip images
+    std::chrono::milliseconds replyLatency{0}; // every reply waits this long, as over a real network
+    size_t keptImageBytes = 1 << 20; // firmware image bytes kept for tests (SimUpgradeRecord::image)
 };
 
 // The values a box of the Chinese market holds in GBK, for --gbk-values: the product name
@@ -55,6 +57,7 @@ struct SimFaults {
     long long upgradeStopReadingAfter = -1;     // stop reading the image (no close, no report) after this many bytes
     int upgradeStrayStatus = 0;                 // a report with this status before the progress reports
     bool upgradeDropLink = false;               // drop the link once the image is in
+    bool silent = false;                        // accept connections but never answer, not even the greeting
 
     // The network cuts the box's TCP stream wherever it likes. Each reply is sent in pieces that
     // end at these offsets of its ciphertext (offsets past its end are ignored)...
@@ -84,7 +87,7 @@ struct SimPiece {
 
 // What the box made of the last firmware image pushed to it.
 struct SimUpgradeRecord {
-    static constexpr size_t kKeptBytes = 1 << 20; // image bytes kept for tests; the rest is counted
+    static constexpr size_t kKeptBytes = 1 << 20; // image bytes kept by default; the rest is counted
     long long announced = -1; // length from set_upgradelength
     bool forced = false;
     long long received = 0;   // bytes that arrived on the image connection

@@ -1,3 +1,4 @@
+#include "SimFleet.h"
 #include "StbSimulator.h"
 
 #include <Logger.h>
@@ -8,6 +9,8 @@
 #include <iostream>
 #include <string>
 #include <thread>
+
+#include <sys/resource.h>
 
 using namespace quillon;
 using namespace quillon::sim;
@@ -25,8 +28,34 @@ void usage()
 {
     std::cout << "usage: quillon-stbsim [--listen ADDR:PORT] [--user NAME] [--password PW] [--channels N]\n"
                  "                      [--state FILE] [--param-bytes N] [--line-pace MS] [--gbk-values]\n"
+                 "                      [--boxes N] [--latency MS] [--faulty K]\n"
                  "A simulated set-top box on the link protocol (default 127.0.0.1:9003, user "
-              << kDefaultUser << ", password " << kDefaultPassword << ").\n";
+              << kDefaultUser << ", password " << kDefaultPassword << ").\n"
+                 "--boxes N serves N boxes on 127.0.0.1, 127.0.0.2, ... at port 9003, or with --listen on\n"
+                 "consecutive ports of ADDR; {n} in --user and --password is the box's number. --latency\n"
+                 "delays every reply; --faulty K makes K boxes silent, refuse the password, drop the link\n"
+                 "or refuse some reads, in turn.\n";
+}
+
+// A fleet holds a listener and a connection per box: more descriptors than a shell's default.
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+int readCount(const std::string& option, const std::string& text, int low, int high)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || value < low || value > high) {
+        std::cerr << "quillon-stbsim: " << option << " must be " << low << " to " << high << "\n";
+        std::exit(2);
+    }
+    return static_cast<int>(value);
 }
 
 } // namespace
@@ -36,6 +65,9 @@ int main(int argc, char* argv[])
     Logger::instance().setFileName(Logger::defaultLogPath(argv[0]));
     SimOptions options;
     options.quiet = false;
+    int boxes = 0;
+    int faulty = 0;
+    bool listenGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto next = [&]() -> std::string {
@@ -54,6 +86,13 @@ int main(int argc, char* argv[])
             }
             options.listenAddress = v.substr(0, colon);
             options.port = std::atoi(v.c_str() + colon + 1);
+            listenGiven = true;
+        } else if (arg == "--boxes") {
+            boxes = readCount(arg, next(), 1, 100000);
+        } else if (arg == "--latency") {
+            options.replyLatency = std::chrono::milliseconds(readCount(arg, next(), 0, 600000));
+        } else if (arg == "--faulty") {
+            faulty = readCount(arg, next(), 0, 100000);
         } else if (arg == "--user") {
             options.user = next();
         } else if (arg == "--password") {
@@ -77,17 +116,50 @@ int main(int argc, char* argv[])
             return 2;
         }
     }
-    StbSimulator box(options);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    if (boxes == 0 && faulty == 0) {
+        StbSimulator box(options);
+        std::string error;
+        if (!box.start(&error)) {
+            std::cerr << "quillon-stbsim: " << error << "\n";
+            return 1;
+        }
+        std::cout << "quillon-stbsim listening on " << options.listenAddress << ":" << box.port() << std::endl;
+        while (!g_stop)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        box.stop();
+        return 0;
+    }
+
+    raiseDescriptorLimit();
+    FleetOptions fleetOptions;
+    fleetOptions.boxes = std::max(boxes, 1);
+    fleetOptions.faulty = faulty;
+    fleetOptions.firstAddress = options.listenAddress;
+    fleetOptions.port = options.port;
+    fleetOptions.consecutivePorts = listenGiven;
+    options.keptImageBytes = 4096; // a fleet keeps the header, not a megabyte a box
+    fleetOptions.box = options;
+    SimFleet fleet(fleetOptions);
     std::string error;
-    if (!box.start(&error)) {
+    if (!fleet.start(&error)) {
         std::cerr << "quillon-stbsim: " << error << "\n";
         return 1;
     }
-    std::cout << "quillon-stbsim listening on " << options.listenAddress << ":" << box.port() << std::endl;
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    const size_t last = fleet.size() - 1;
+    std::cout << "quillon-stbsim: " << fleet.size() << " boxes listening on " << fleet.address(0) << ":"
+              << fleet.port(0);
+    if (last > 0)
+        std::cout << " to " << fleet.address(last) << ":" << fleet.port(last);
+    std::cout << std::endl;
+    for (size_t i = 0; i < fleet.size(); ++i) {
+        if (fleet.fault(i) != FleetFault::None)
+            std::cout << "  box " << i + 1 << " at " << fleet.address(i) << ":" << fleet.port(i) << " "
+                      << fleetFaultName(fleet.fault(i)) << std::endl;
+    }
     while (!g_stop)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    box.stop();
+    fleet.stop();
     return 0;
 }

@@ -182,7 +182,7 @@ TEST_F(CliProgram, ExitStatusesZeroOneAndThree)
     box->stop();
     const ProcessResult gone = cli({"--password", sim::kDefaultPassword, "info"});
     EXPECT_EQ(gone.status, 1);
-    EXPECT_TRUE(contains(gone.err, "127.0.0.1: ")) << gone.err;
+    EXPECT_TRUE(contains(gone.err, "cannot connect to 127.0.0.1:")) << gone.err;
 }
 
 // Faults caught: a GBK value shown as replacement characters, a typed value sent as UTF-8 to a
