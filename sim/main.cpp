@@ -1,6 +1,7 @@
 #include "StbSimulator.h"
 
 #include <Logger.h>
+#include <Version.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -24,7 +25,7 @@ void onSignal(int)
 void usage()
 {
     std::cout << "usage: quillon-stbsim [--listen ADDR:PORT] [--user NAME] [--password PW] [--channels N]\n"
-                 "                      [--state FILE] [--param-bytes N] [--line-pace MS]\n"
+                 "                      [--state FILE] [--param-bytes N] [--line-pace MS] | --help | --version\n"
                  "A simulated set-top box on the link protocol (default 127.0.0.1:9003, user "
               << kDefaultUser << ", password " << kDefaultPassword << ").\n";
 }
@@ -66,6 +67,9 @@ int main(int argc, char* argv[])
             options.paramListBytes = std::strtoul(next().c_str(), nullptr, 10);
         } else if (arg == "--line-pace") {
             options.linePace = std::chrono::milliseconds(std::atoi(next().c_str()));
+        } else if (arg == "--version") {
+            std::cout << "quillon-stbsim " << versionText() << "\n";
+            return 0;
         } else if (arg == "--help" || arg == "-h") {
             usage();
             return 0;
