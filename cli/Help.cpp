@@ -18,7 +18,8 @@ void printUsage(std::ostream& out, const std::vector<std::unique_ptr<Command>>& 
         width = std::max(width, std::strlen(command->name()));
     for (const auto& command : commands) {
         const std::string name = command->name();
-        out << "  " << name << std::string(width - name.size() + 2, ' ') << command->description() << "\n";
+        out << "  " << name << std::string(width - name.size() + 2, ' ') << command->description()
+            << (command->needsLink() ? "" : " (offline)") << "\n";
     }
     out << "\n'quillon-cli COMMAND --help' shows the arguments of a command.\n";
 }

@@ -9,6 +9,7 @@ packages=(
     libfreexl-dev liborcus-dev libboost-dev
     xvfb xauth imagemagick fonts-wqy-microhei
     openssl
+    scdoc librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian libcap2-bin
 )
 
 missing=()
