@@ -4,7 +4,8 @@
 #include <cstring>
 #include <ostream>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
 void printUsage(std::ostream& out, const std::vector<std::unique_ptr<Command>>& commands)
 {

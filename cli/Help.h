@@ -6,7 +6,8 @@
 #include <memory>
 #include <vector>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
 // The texts of `--help`, `COMMAND --help` and `--commands`, all taken from the command table, so
 // the manual page and the shell completion (which read them) follow every new command.

@@ -4,7 +4,8 @@
 #error "QUILLON_VERSION is set by core/CMakeLists.txt"
 #endif
 
-namespace quillon {
+namespace quillon
+{
 
 const char* versionText()
 {

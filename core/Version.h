@@ -1,6 +1,7 @@
 #pragma once
 
-namespace quillon {
+namespace quillon
+{
 
 // The product version, e.g. "3.1" (the project version of the build).
 const char* versionText();

@@ -56,7 +56,7 @@ if [ "$with_ui" = 1 ]; then
 fi
 
 if command -v lintian >/dev/null; then
-    lintian --no-tag-display-limit "$deb" >"$out/lintian.txt" 2>&1
+    lintian --tag-display-limit 0 "$deb" >"$out/lintian.txt" 2>&1
     grep -v 'running with root privileges' "$out/lintian.txt"
     if grep -q '^E:' "$out/lintian.txt"; then
         fail "lintian reports errors"
