@@ -150,7 +150,8 @@ TEST(LoggerPath, InstalledProgramsLogUnderTheStateFolder)
               "/home/eng/.local/state/quillon/quillon-cli.log");
     EXPECT_EQ(Logger::chooseLogPath("/usr/libexec/quillon/reader", true, nullptr, home),
               "/home/eng/.local/state/quillon/reader.log");
-    EXPECT_EQ(Logger::chooseLogPath("/opt/q/quillon", false, nullptr, home), "/home/eng/.local/state/quillon/quillon.log");
+    EXPECT_EQ(Logger::chooseLogPath("/opt/q/quillon", false, nullptr, home),
+              "/home/eng/.local/state/quillon/quillon.log");
 }
 
 TEST(LoggerPath, RelativeOrEmptyStateHomeFallsBackToHome)
