@@ -14,6 +14,7 @@ class ChannelsCommand : public Command {
 public:
     const char* name() const override { return "channels"; }
     const char* usage() const override { return "channels [FILE]"; }
+    const char* description() const override { return "Prints the box's channel list; also writes the export FILE when given."; }
     int run(Context& c) override
     {
         if (c.args.size() > 1)

@@ -19,6 +19,7 @@ class CmdCommand : public Command
 public:
     const char* name() const override { return "cmd"; }
     const char* usage() const override { return "cmd FUNCTION CALL [PARAMETER [DATA]]"; }
+    const char* description() const override { return "Sends one free command in the box's command language."; }
     int run(Context& c) override
     {
         if (c.args.empty())

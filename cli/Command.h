@@ -43,6 +43,8 @@ public:
     virtual ~Command() = default;
     virtual const char* name() const = 0;
     virtual const char* usage() const = 0; // e.g. "zone-info FILE"
+    // One line for `--help` and the manual page.
+    virtual const char* description() const { return ""; }
     virtual bool needsLink() const { return true; }
     virtual int run(Context& context) = 0;
 };

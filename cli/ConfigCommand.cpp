@@ -24,6 +24,7 @@ class ConfigCommand : public Command {
 public:
     const char* name() const override { return "config"; }
     const char* usage() const override { return "config"; }
+    const char* description() const override { return "Prints the box's configuration as a parameter file."; }
     int run(Context& c) override
     {
         if (!c.args.empty())

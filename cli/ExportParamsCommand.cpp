@@ -12,6 +12,7 @@ class ExportParamsCommand : public Command {
 public:
     const char* name() const override { return "export-params"; }
     const char* usage() const override { return "export-params FILE"; }
+    const char* description() const override { return "Exports the box's whole parameter set to an INI file."; }
     int run(Context& c) override
     {
         if (c.args.size() != 1)

@@ -14,6 +14,7 @@ class InfoCommand : public Command {
 public:
     const char* name() const override { return "info"; }
     const char* usage() const override { return "info"; }
+    const char* description() const override { return "Reads the box's identity, network state, servers and clock."; }
     int run(Context& c) override
     {
         if (!c.args.empty())

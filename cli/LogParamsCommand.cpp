@@ -25,6 +25,7 @@ class LogParamsCommand : public Command {
 public:
     const char* name() const override { return "logparams"; }
     const char* usage() const override { return "logparams get [ADDRTYPE] | logparams set ADDRTYPE ADDR LEVEL TYPE OUTPUT"; }
+    const char* description() const override { return "Reads or sets the box's logging parameters."; }
     int run(Context& c) override
     {
         if (c.args.empty())

@@ -19,6 +19,7 @@ class PcapCommand : public Command
 public:
     const char* name() const override { return "pcap"; }
     const char* usage() const override { return "pcap [--ip IP] [--port N] [--time S] [--size BYTES]"; }
+    const char* description() const override { return "Captures the box's traffic and uploads it to an SFTP server."; }
     int run(Context& c) override
     {
         ReqPcap request;

@@ -20,6 +20,7 @@ class PingCommand : public Command
 public:
     const char* name() const override { return "ping"; }
     const char* usage() const override { return "ping IP [SECONDS]"; }
+    const char* description() const override { return "Pings an address from the box (Ctrl-C stops an endless ping)."; }
     int run(Context& c) override
     {
         if (c.args.empty() || c.args.size() > 2)

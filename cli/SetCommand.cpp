@@ -15,6 +15,7 @@ class SetCommand : public Command {
 public:
     const char* name() const override { return "set"; }
     const char* usage() const override { return "set KEY=VALUE..."; }
+    const char* description() const override { return "Writes configuration keys; only changed values are sent."; }
     int run(Context& c) override
     {
         if (c.args.empty())

@@ -18,6 +18,7 @@ class TraceRouteCommand : public Command
 public:
     const char* name() const override { return "traceroute"; }
     const char* usage() const override { return "traceroute IP"; }
+    const char* description() const override { return "Traces the route from the box to an address."; }
     int run(Context& c) override
     {
         if (c.args.size() != 1)

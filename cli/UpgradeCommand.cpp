@@ -17,6 +17,7 @@ class UpgradeCommand : public Command
 public:
     const char* name() const override { return "upgrade"; }
     const char* usage() const override { return "upgrade FILE [--force]"; }
+    const char* description() const override { return "Pushes a firmware image to the box."; }
     int run(Context& c) override
     {
         ReqUpgrade request;

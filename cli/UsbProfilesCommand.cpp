@@ -17,6 +17,7 @@ class UsbProfilesCommand : public Command
 public:
     const char* name() const override { return "usb-profiles"; }
     const char* usage() const override { return "usb-profiles WORKBOOK OUTDIR"; }
+    const char* description() const override { return "Turns a workbook of accounts into USB-disk provisioning files."; }
     bool needsLink() const override { return false; }
 
     int run(Context& context) override

@@ -18,6 +18,7 @@ class ZoneInfoCommand : public Command
 public:
     const char* name() const override { return "zone-info"; }
     const char* usage() const override { return "zone-info FILE"; }
+    const char* description() const override { return "Shows the site a configuration file belongs to."; }
     bool needsLink() const override { return false; }
 
     int run(Context& context) override

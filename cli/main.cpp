@@ -1,9 +1,11 @@
 #include "Command.h"
+#include "Help.h"
 #include "LinkSession.h"
 
 #include <BoxText.h>
 #include <Logger.h>
 #include <StringTable.h>
+#include <Version.h>
 
 #include <cstdlib>
 #include <iostream>
@@ -20,13 +22,7 @@ struct Options : GlobalOptions {
 
 void usage(std::ostream& out)
 {
-    out << "usage: quillon-cli --host IP [--port N] --user NAME [--password PW] [--box-modulus HEX|@FILE]\n"
-           "                  [--lang en|zh] [--box-encoding gbk|utf-8] COMMAND [ARGS]\n"
-           "The password may also come from the environment variable QUILLON_PASSWORD.\n"
-           "Texts to and from the box are in its encoding, GBK unless --box-encoding utf-8.\n"
-           "Exit status: 0 success, 3 partly done, 1 error, 2 usage error.\n\nCommands:\n";
-    for (const auto& command : allCommands())
-        out << "  " << command->usage() << "\n";
+    printUsage(out, allCommands());
 }
 
 LinkSession* openLink(Context& context)
@@ -63,6 +59,14 @@ int main(int argc, char* argv[])
             break;
         if (arg == "--help") {
             usage(std::cout);
+            return ExitOk;
+        }
+        if (arg == "--version") {
+            std::cout << "quillon-cli " << versionText() << "\n";
+            return ExitOk;
+        }
+        if (arg == "--commands") {
+            printCommandNames(std::cout, allCommands());
             return ExitOk;
         }
         if (i + 1 >= argc) {
@@ -118,6 +122,10 @@ int main(int argc, char* argv[])
     for (auto& command : allCommands()) {
         if (name != command->name())
             continue;
+        if (i < argc && std::string(argv[i]) == "--help") {
+            printCommandHelp(std::cout, *command);
+            return ExitOk;
+        }
         Context context{std::vector<std::string>(argv + i, argv + argc), std::cout, std::cerr, &openLink, &options,
                         &options};
         if (command->needsLink() && (options.host.empty() || options.user.empty() || !options.passwordGiven)) {

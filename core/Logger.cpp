@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <pwd.h>
 #include <unistd.h>
 #endif
 
@@ -155,6 +156,35 @@ std::string Logger::logPathFor(const std::string& executablePath)
     return p.string();
 }
 
+namespace {
+
+// A program in one of these folders was installed (also below a staging folder): its folder
+// belongs to the system, even when root could write there.
+bool isInstalledFolder(const std::filesystem::path& dir)
+{
+    const std::string name = dir.filename().string();
+    return name == "bin" || name == "sbin" || name == "libexec" || dir.parent_path().filename() == "libexec";
+}
+
+} // namespace
+
+std::string Logger::chooseLogPath(const std::string& executablePath, bool folderWritable, const char* xdgStateHome,
+                                  const char* home)
+{
+    const std::filesystem::path beside(logPathFor(executablePath));
+    if (folderWritable && !isInstalledFolder(beside.parent_path()))
+        return beside.string();
+
+    std::filesystem::path state;
+    if (xdgStateHome && std::filesystem::path(xdgStateHome).is_absolute())
+        state = xdgStateHome;
+    else if (home && *home)
+        state = std::filesystem::path(home) / ".local" / "state";
+    else
+        return beside.string();
+    return (state / "quillon" / beside.filename()).string();
+}
+
 std::string Logger::defaultLogPath(const char* argv0)
 {
     std::string exe;
@@ -171,22 +201,18 @@ std::string Logger::defaultLogPath(const char* argv0)
     if (exe.empty())
         return "log.txt";
 
-    const std::filesystem::path beside(logPathFor(exe));
-    if (folderWritable(beside.parent_path()))
-        return beside.string();
-
-    // An installed program lives in a system folder it cannot write to.
-    std::filesystem::path state;
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg)
-        state = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        state = std::filesystem::path(home) / ".local" / "state";
-    else
-        return beside.string();
-    state /= "quillon";
-    ec.clear();
-    std::filesystem::create_directories(state, ec);
-    return (state / beside.filename()).string();
+    const char* home = std::getenv("HOME");
+#ifndef _WIN32
+    if (!home || !*home) {
+        if (const passwd* entry = ::getpwuid(::getuid()))
+            home = entry->pw_dir;
+    }
+#endif
+    const std::string path = chooseLogPath(exe, folderWritable(std::filesystem::path(exe).parent_path()),
+                                           std::getenv("XDG_STATE_HOME"), home);
+    std::error_code created;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), created);
+    return path;
 }
 
 } // namespace quillon

@@ -45,9 +45,14 @@ public:
     // Path of the log for an executable: its path with the extension replaced by ".log"
     // (appended when it has none).
     static std::string logPathFor(const std::string& executablePath);
-    // Where this process logs: beside the executable when that folder is writable, else in
-    // $XDG_STATE_HOME/quillon/ (default ~/.local/state/quillon/) under the same name.
+    // Where this process logs: beside the executable when that folder is writable and is not an
+    // installed program's folder (bin, sbin, libexec), else in $XDG_STATE_HOME/quillon/ (default
+    // ~/.local/state/quillon/) under the same name. Creates that folder.
     static std::string defaultLogPath(const char* argv0);
+    // The choice behind defaultLogPath, without touching the system. `xdgStateHome` and `home`
+    // are the variables' values (null when unset); a relative XDG_STATE_HOME is ignored.
+    static std::string chooseLogPath(const std::string& executablePath, bool folderWritable,
+                                     const char* xdgStateHome, const char* home);
 
 private:
     Logger() = default;

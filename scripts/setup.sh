@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth imagemagick fonts-wqy-microhei
     openssl
+    scdoc librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian libcap2-bin
 )
 
 missing=()

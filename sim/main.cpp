@@ -2,6 +2,7 @@
 #include "StbSimulator.h"
 
 #include <Logger.h>
+#include <Version.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -28,7 +29,7 @@ void usage()
 {
     std::cout << "usage: quillon-stbsim [--listen ADDR:PORT] [--user NAME] [--password PW] [--channels N]\n"
                  "                      [--state FILE] [--param-bytes N] [--line-pace MS] [--gbk-values]\n"
-                 "                      [--boxes N] [--latency MS] [--faulty K]\n"
+                 "                      [--boxes N] [--latency MS] [--faulty K] | --help | --version\n"
                  "A simulated set-top box on the link protocol (default 127.0.0.1:9003, user "
               << kDefaultUser << ", password " << kDefaultPassword << ").\n"
                  "--boxes N serves N boxes on 127.0.0.1, 127.0.0.2, ... at port 9003, or with --listen on\n"
@@ -107,6 +108,9 @@ int main(int argc, char* argv[])
             options.linePace = std::chrono::milliseconds(std::atoi(next().c_str()));
         } else if (arg == "--gbk-values") {
             options.gbkValues = true;
+        } else if (arg == "--version") {
+            std::cout << "quillon-stbsim " << versionText() << "\n";
+            return 0;
         } else if (arg == "--help" || arg == "-h") {
             usage();
             return 0;

@@ -137,3 +137,29 @@ TEST(LoggerPath, DefaultPathIsBesideTheExecutable)
         EXPECT_EQ(Logger::defaultLogPath(nullptr), Logger::logPathFor(exe));
     }
 }
+
+// An installed program logs to its state folder even where it could write (root, a staging
+// folder); a build-tree program logs beside itself.
+TEST(LoggerPath, InstalledProgramsLogUnderTheStateFolder)
+{
+    const char* home = "/home/eng";
+    EXPECT_EQ(Logger::chooseLogPath("/work/build/cli/quillon-cli", true, nullptr, home),
+              "/work/build/cli/quillon-cli.log");
+    EXPECT_EQ(Logger::chooseLogPath("/usr/bin/quillon", true, "/xdg/state", home), "/xdg/state/quillon/quillon.log");
+    EXPECT_EQ(Logger::chooseLogPath("/tmp/stage/usr/bin/quillon-cli", true, nullptr, home),
+              "/home/eng/.local/state/quillon/quillon-cli.log");
+    EXPECT_EQ(Logger::chooseLogPath("/usr/libexec/quillon/reader", true, nullptr, home),
+              "/home/eng/.local/state/quillon/reader.log");
+    EXPECT_EQ(Logger::chooseLogPath("/opt/q/quillon", false, nullptr, home),
+              "/home/eng/.local/state/quillon/quillon.log");
+}
+
+TEST(LoggerPath, RelativeOrEmptyStateHomeFallsBackToHome)
+{
+    EXPECT_EQ(Logger::chooseLogPath("/usr/bin/quillon", false, "state", "/home/eng"),
+              "/home/eng/.local/state/quillon/quillon.log");
+    EXPECT_EQ(Logger::chooseLogPath("/usr/bin/quillon", false, "", "/home/eng"),
+              "/home/eng/.local/state/quillon/quillon.log");
+    // Nowhere else to go: the path beside the program (its lines are then lost, never misplaced).
+    EXPECT_EQ(Logger::chooseLogPath("/usr/bin/quillon", false, nullptr, nullptr), "/usr/bin/quillon.log");
+}

@@ -4,8 +4,10 @@
 #include <Commandio.h>
 #include <LinkService.h>
 #include <Logger.h>
+#include <Version.h>
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
 
@@ -103,10 +105,29 @@ bool parseOptions(int argc, char* argv[], LinkSetup& setup, std::string& error)
     return true;
 }
 
+// --help and --version answer on the terminal, without a window and without a log.
+bool answersOnTerminal(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--version") == 0) {
+            std::printf("quillon %s\n", versionText());
+            return true;
+        }
+        if (strcmp(argv[i], "--help") == 0) {
+            std::printf("usage: quillon [--box-modulus HEX|@FILE] [Qt options] | --help | --version\n"
+                        "The maintenance window for set-top boxes; see man quillon.\n");
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (answersOnTerminal(argc, argv))
+        return 0;
     Logger& log = Logger::instance();
     log.setFileName(Logger::defaultLogPath(argc > 0 ? argv[0] : nullptr));
     log.info("%s", kLogRuler);
@@ -123,6 +144,9 @@ int main(int argc, char* argv[])
         std::unique_ptr<QApplication> app;
         try {
             app = std::make_unique<QApplication>(argc, argv);
+            // Matches the window to its desktop entry and icon (Wayland app id, task bar).
+            QGuiApplication::setDesktopFileName(QStringLiteral("quillon"));
+            QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quillon")));
             // The queues exist before the window: creating it starts the worker, which waits on them.
             Commandio queues;
             TfrmMain window(queues, setup);
