@@ -7,10 +7,16 @@
 #include <cstdio>
 #include <string>
 
+#include <Logger.h>
+#include <WorkbookReader.h>
+
 #include <unistd.h>
 
 namespace quillon::fuzz
 {
+
+// The parsers log what they make of their input; millions of runs would fill the disk.
+inline const bool kLogDiscarded = (Logger::instance().setFileName("/dev/null"), true);
 
 inline std::string text(const uint8_t* data, size_t size)
 {
@@ -35,5 +41,20 @@ public:
 private:
     std::string path_;
 };
+
+// Reads the input as a workbook through the reader process, as the tools do: whatever the
+// parsing library makes of it, this side gets a sheet or an error and never fails.
+inline void readThroughReader(const uint8_t* data, size_t size, const char* suffix)
+{
+    const TempFile file(data, size, suffix);
+    Sheet sheet(11);
+    std::string error;
+    WorkbookReaderLimits limits;
+    limits.wallTime = std::chrono::milliseconds(5000);
+    limits.cpuSeconds = 4;
+    if (!readWorkbook(file.path(), sheet, error, limits) &&
+        (sheet.rows() != 0 || error.rfind("the workbook cannot be read: ", 0) != 0))
+        __builtin_trap();
+}
 
 } // namespace quillon::fuzz

@@ -145,12 +145,14 @@ int parseAt(const EntryPattern& pattern, const char* subject, size_t length, uin
 
 bool parseChannelEntry(const char* pattern, const std::string& text, ChannelEntry& entry)
 {
+    // Anchored at the start of the text, as in a list: retried from every later position, a
+    // hostile text would cost its length times the match limit.
     if (pattern == kQuotedChannelPattern)
-        return parseAt(quotedPattern(), text.data(), text.size(), 0, entry) == 1;
+        return parseAt(quotedPattern(), text.data(), text.size(), PCRE2_ANCHORED, entry) == 1;
     if (pattern == kPlainChannelPattern)
-        return parseAt(plainPattern(), text.data(), text.size(), 0, entry) == 1;
+        return parseAt(plainPattern(), text.data(), text.size(), PCRE2_ANCHORED, entry) == 1;
     const EntryPattern other(pattern);
-    return parseAt(other, text.data(), text.size(), 0, entry) == 1;
+    return parseAt(other, text.data(), text.size(), PCRE2_ANCHORED, entry) == 1;
 }
 
 std::vector<ChannelEntry> parseChannelList(const std::string& text)

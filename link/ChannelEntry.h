@@ -17,8 +17,9 @@ struct ChannelEntry {
 extern const char* const kQuotedChannelPattern;
 extern const char* const kPlainChannelPattern;
 
-// Applies one pattern to the text at an entry. True when it matched with all four groups; a time
-// shift URL left empty is taken from behind the first "|" of the channel URL.
+// Applies one pattern to the text at an entry, anchored at its start. True when it matched with
+// all four groups within the match limits; a time shift URL left empty is taken from behind the
+// first "|" of the channel URL.
 bool parseChannelEntry(const char* pattern, const std::string& text, ChannelEntry& entry);
 
 // Every entry of a channel-list text, in order: each occurrence of "UserChannelID" (the first

@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j2 >/dev/null
+mkdir -p build-fuzz
+cmake --build --preset fuzz -j2 >build-fuzz/build.log || { tail -n 40 build-fuzz/build.log; exit 1; }
 targets=("$@")
 if ((${#targets[@]} == 0)); then
     for source in fuzz/fuzz_*.cpp; do targets+=("$(basename "$source" .cpp)"); done

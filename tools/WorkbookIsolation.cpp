@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -100,7 +101,9 @@ std::string collectAnswer(int in, pid_t child, SheetStreamDecoder& decoder, cons
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             ::kill(child, SIGKILL);
-            return "the reader took longer than " + std::to_string(limits.wallTime.count() / 1000.0).substr(0, 4) + " s";
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(limits.wallTime.count()) / 1000.0);
+            return std::string("the reader took longer than ") + seconds + " s";
         }
         pollfd p{in, POLLIN, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
