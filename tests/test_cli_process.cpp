@@ -1,6 +1,7 @@
 // The built quillon-cli run as a program: its options, environment, output and exit statuses,
 // against a simulated box in this process or started as its own program.
 #include "ProcessRunner.h"
+#include "Unprivileged.h"
 
 #include <BoxText.h>
 #include <StbSimulator.h>
@@ -39,6 +40,12 @@ std::string codeText(int code, uint8_t language)
     std::string t = statusCodeText(code);
     setUiLanguage(saved);
     return t;
+}
+
+std::string slurpFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool contains(const std::string& haystack, const std::string& needle)
@@ -239,4 +246,35 @@ TEST(CliOffline, ZoneInfoOfAGbkFile)
     std::filesystem::remove(path);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "北京\n");
+}
+
+// An installed program in a folder it cannot write to logs under $XDG_STATE_HOME/quillon/, else
+// under ~/.local/state/quillon/. Faults caught: the log lost, or written beside the program anyway.
+TEST(CliLog, AProgramInAReadOnlyFolderLogsInTheStateFolder)
+{
+    QUILLON_RUN_UNPRIVILEGED();
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("quillon-cli-log-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "bin");
+    const fs::path program = root / "bin" / "quillon-cli";
+    fs::copy_file(kCli, program);
+    ASSERT_EQ(::chmod((root / "bin").c_str(), 0555), 0);
+    ASSERT_NE(::access((root / "bin").c_str(), W_OK), 0) << "the folder must not be writable";
+
+    // A connect to a closed port: the failure is logged.
+    const std::vector<std::string> args = {"--host", "127.0.0.1", "--port", "1", "--user", "a", "--password", "b", "info"};
+    const ProcessResult r = runProcess(program.string(), args, {{"XDG_STATE_HOME", (root / "state").string()}});
+    EXPECT_EQ(r.status, 1);
+    const fs::path log = root / "state" / "quillon" / "quillon-cli.log";
+    ASSERT_TRUE(fs::exists(log)) << r.err;
+    EXPECT_NE(slurpFile(log).find("connect socket failed."), std::string::npos);
+    EXPECT_FALSE(fs::exists(root / "bin" / "quillon-cli.log"));
+
+    const ProcessResult home =
+        runProcess(program.string(), args, {{"XDG_STATE_HOME", std::nullopt}, {"HOME", root.string()}});
+    EXPECT_EQ(home.status, 1);
+    EXPECT_TRUE(fs::exists(root / ".local" / "state" / "quillon" / "quillon-cli.log"));
+    ::chmod((root / "bin").c_str(), 0755);
+    fs::remove_all(root);
 }
