@@ -278,3 +278,18 @@ TEST(CliLog, AProgramInAReadOnlyFolderLogsInTheStateFolder)
     ::chmod((root / "bin").c_str(), 0755);
     fs::remove_all(root);
 }
+
+#ifdef QUILLON_WINDOW
+// The window refuses a malformed option before it opens, with exit status 2.
+TEST(WindowOptions, AMalformedBoxEncodingIsRefusedAtStart)
+{
+    const EnvChanges noDisplay = {{"QT_QPA_PLATFORM", "offscreen"}};
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--box-encoding", "latin1"},
+                                                std::vector<std::string>{"--box-encoding=big5"},
+                                                std::vector<std::string>{"--box-encoding"}}) {
+        const ProcessResult r = runProcess(QUILLON_WINDOW, args, noDisplay);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_TRUE(contains(r.err, "quillon: --box-encoding must be gbk or utf-8")) << r.err;
+    }
+}
+#endif

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -175,6 +176,11 @@ private slots:
         QCOMPARE(labelText(*window, "lblNetUserAccountValue"), QString::fromUtf8("用户一二三四五六七八九"));
         QCOMPARE(labelText(*window, "lblCATypeValue"), QString());
         QCOMPARE(window->statusText(), zh(487));
+
+        // The configuration page reads the account as text too.
+        child<QTabWidget>(*window, "pgAllPage")->setCurrentIndex(1);
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(window->storedConfig().ntvUserAccount),
+                                  QString::fromUtf8("用户一二三四五六七八九"), 10000);
         window->close();
         window.reset();
         box.stop();
