@@ -203,3 +203,21 @@ TEST(BoxLogin, TheUserNameIsCheckedInTheBoxEncoding)
     service.shutdown();
     box.stop();
 }
+
+// Faults caught: a diagnostic line from the box shown in its GBK bytes, a host name sent as UTF-8.
+TEST_F(GbkBox, TraceRouteLinesComeBackAsText)
+{
+    ReqTraceRoute route;
+    route.target = "网关.example";
+    auto r = runAs<ResTraceRoute>(route);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, STA_OK);
+    EXPECT_EQ(frames(), std::vector<std::string>{"connect^traceroute^null^\xCD\xF8\xB9\xD8.example" + std::string(1, '\0')});
+    std::vector<std::string> lines;
+    for (const auto& [channel, line] : observer.linesCopy()) {
+        if (channel == OutputChannel::TraceRoute)
+            lines.push_back(line);
+    }
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "traceroute to 网关.example (网关.example), 30 hops max, 38 byte packets");
+}
