@@ -54,8 +54,8 @@ inline PrivilegeOutcome runUnprivilegedIfRoot()
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string name = std::string(info->test_suite_name()) + "." + info->name();
     // A temporary folder the unprivileged user owns; the test makes its own folders inside it.
-    const std::filesystem::path tmp = std::filesystem::temp_directory_path() /
-                                      ("quillon-nobody-" + std::to_string(::getpid()) + "-" + info->name());
+    const std::filesystem::path tmp =
+        std::filesystem::temp_directory_path() / ("quillon-nobody-" + std::to_string(::getpid()) + "-" + info->name());
     std::error_code ec;
     std::filesystem::remove_all(tmp, ec);
     if (!std::filesystem::create_directories(tmp, ec) || ::chown(tmp.c_str(), nobody->pw_uid, nobody->pw_gid) != 0) {
@@ -77,7 +77,8 @@ inline PrivilegeOutcome runUnprivilegedIfRoot()
         outcome.run = PrivilegeRun::ChildPassed;
     else if (r.out.find("[ RUN      ]") == std::string::npos)
         outcome.detail = "running as root and the test could not be started as \"nobody\" (is the build folder "
-                         "readable by all?): " + outcome.detail;
+                         "readable by all?): " +
+                         outcome.detail;
     else
         outcome.run = PrivilegeRun::ChildFailed;
     return outcome;
@@ -85,19 +86,19 @@ inline PrivilegeOutcome runUnprivilegedIfRoot()
 
 } // namespace quillon::test
 
-#define QUILLON_RUN_UNPRIVILEGED()                                                                      \
-    do {                                                                                                \
-        const ::quillon::test::PrivilegeOutcome quillonOutcome = ::quillon::test::runUnprivilegedIfRoot(); \
-        switch (quillonOutcome.run) {                                                                   \
-        case ::quillon::test::PrivilegeRun::RunHere:                                                    \
-            break;                                                                                      \
-        case ::quillon::test::PrivilegeRun::ChildPassed:                                                \
-            return;                                                                                     \
-        case ::quillon::test::PrivilegeRun::ChildFailed:                                                \
-            FAIL() << "as the user \"nobody\":\n" << quillonOutcome.detail;                             \
-        case ::quillon::test::PrivilegeRun::ChildSkipped:                                               \
-            GTEST_SKIP() << "skipped as the user \"nobody\":\n" << quillonOutcome.detail;               \
-        case ::quillon::test::PrivilegeRun::Impossible:                                                 \
-            GTEST_SKIP() << "depends on file permissions, which root ignores: " << quillonOutcome.detail; \
-        }                                                                                               \
+#define QUILLON_RUN_UNPRIVILEGED()                                                                                     \
+    do {                                                                                                               \
+        const ::quillon::test::PrivilegeOutcome quillonOutcome = ::quillon::test::runUnprivilegedIfRoot();             \
+        switch (quillonOutcome.run) {                                                                                  \
+        case ::quillon::test::PrivilegeRun::RunHere:                                                                   \
+            break;                                                                                                     \
+        case ::quillon::test::PrivilegeRun::ChildPassed:                                                               \
+            return;                                                                                                    \
+        case ::quillon::test::PrivilegeRun::ChildFailed:                                                               \
+            FAIL() << "as the user \"nobody\":\n" << quillonOutcome.detail;                                            \
+        case ::quillon::test::PrivilegeRun::ChildSkipped:                                                              \
+            GTEST_SKIP() << "skipped as the user \"nobody\":\n" << quillonOutcome.detail;                              \
+        case ::quillon::test::PrivilegeRun::Impossible:                                                                \
+            GTEST_SKIP() << "depends on file permissions, which root ignores: " << quillonOutcome.detail;              \
+        }                                                                                                              \
     } while (0)
