@@ -179,10 +179,25 @@ bool writeTextFile(const std::string& fileName, const std::string& head, const s
             out += c;
         }
     }
-    std::fwrite(out.data(), 1, out.size(), file);
-    std::fclose(file);
+    const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
+    if (std::fclose(file) != 0 || !written) {
+        Logger::instance().error("write file failed:%s", fileName.c_str());
+        return false;
+    }
     return true;
 }
+
+namespace {
+
+// An export whose file could not be written has failed, whatever the box sent; an earlier
+// failure of the exchange itself is kept, as it says more.
+void reportUnwrittenFile(Response& response, const std::string& fileName)
+{
+    if (response.status != STA_ERROR)
+        response.setResult(STA_ERROR, loadUiString(405) + ": " + fileName, 0);
+}
+
+} // namespace
 
 void exportParamsExchange(StbLink& link, const ReqExportParams& request)
 {
@@ -193,8 +208,8 @@ void exportParamsExchange(StbLink& link, const ReqExportParams& request)
                                     [&] { link.queues.pushResponse(response); });
     // The file holds what arrived, even after an error; nothing is written when the request
     // never left. It is a file of the box's, kept in the box's encoding byte for byte.
-    if (!request.fileName.empty() && sent)
-        writeTextFile(request.fileName, "[stb]\n", collected);
+    if (!request.fileName.empty() && sent && !writeTextFile(request.fileName, "[stb]\n", collected))
+        reportUnwrittenFile(response, request.fileName);
     link.queues.pushResponse(response);
 }
 
@@ -209,8 +224,8 @@ void exportChannelListExchange(StbLink& link, const ReqExportChannelList& reques
     collected = fromBox(collected);
     if (collected.empty()) {
         Logger::instance().error("channel list is empty.");
-    } else if (!request.fileName.empty()) {
-        writeTextFile(request.fileName, "\xEF\xBB\xBF", collected);
+    } else if (!request.fileName.empty() && !writeTextFile(request.fileName, "\xEF\xBB\xBF", collected)) {
+        reportUnwrittenFile(response, request.fileName);
     }
     response.channelList = collected;
     link.queues.pushResponse(response);

@@ -24,8 +24,8 @@ struct BulkExportSpec {
 bool runBulkExport(StbLink& link, const BulkExportSpec& spec, Response& response, int& percent,
                    std::string& collected, const std::function<void()>& pushProgress);
 
-// Writes `text` as the described Windows program's text mode does: every line feed becomes CR LF.
-// False when the file cannot be opened (logged as "open file failed:%s").
+// Writes `text` as a Windows program's text mode does: every line feed becomes CR LF.
+// False when the file cannot be opened (logged as "open file failed:%s") or written whole.
 bool writeTextFile(const std::string& fileName, const std::string& head, const std::string& text);
 
 } // namespace quillon

@@ -91,8 +91,7 @@ inline pid_t startProcess(const std::string& program, const std::vector<std::str
 
 // Runs `program` to its end; killed (status -1) when it outlives `limit`.
 inline ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                                const EnvChanges& env = {},
-                                std::chrono::milliseconds limit = std::chrono::seconds(30))
+                                const EnvChanges& env = {}, std::chrono::milliseconds limit = std::chrono::seconds(30))
 {
     ProcessResult result;
     int outFd = -1, errFd = -1;

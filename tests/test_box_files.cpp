@@ -22,7 +22,8 @@ namespace
 
 // Eleven characters: 33 bytes in UTF-8, 22 in GBK (printf TEXT | iconv -f UTF-8 -t GBK | xxd).
 const std::string kUserId = "用户一二三四五六七八九";
-const std::string kUserIdGbk = "\xD3\xC3\xBB\xA7\xD2\xBB\xB6\xFE\xC8\xFD\xCB\xC4\xCE\xE5\xC1\xF9\xC6\xDF\xB0\xCB\xBE\xC5";
+const std::string kUserIdGbk =
+    "\xD3\xC3\xBB\xA7\xD2\xBB\xB6\xFE\xC8\xFD\xCB\xC4\xCE\xE5\xC1\xF9\xC6\xDF\xB0\xCB\xBE\xC5";
 const std::string kBroadband = "宽带"; // GBK BF ED B4 F8
 
 const std::string kTitles =
@@ -109,7 +110,8 @@ protected:
 // lines written in UTF-8.
 TEST_F(BoxFiles, AnElevenCharacterChineseIdProvisionsAsGbk)
 {
-    ASSERT_EQ(generate(kUserId + "," + kUserId + ",pw,pppoe," + kBroadband + "01\n"), ProfileOk) << slurp(root_ / "test.log");
+    ASSERT_EQ(generate(kUserId + "," + kUserId + ",pw,pppoe," + kBroadband + "01\n"), ProfileOk)
+        << slurp(root_ / "test.log");
     EXPECT_EQ(slurp(out_ / "account.ini"), "[" + kUserIdGbk + "]\r\nuser=" + kUserIdGbk + "\r\ninitialize=0\r\n");
     const fs::path cfg = out_ / (kUserId + ".cfg"); // the file name is the PC's
     ASSERT_TRUE(fs::exists(cfg));
@@ -144,7 +146,8 @@ TEST_F(BoxFiles, GeneratedLinesOpenWithTheOpensslAndIconvCommandLines)
         ASSERT_EQ(lines[i].find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
                   std::string::npos);
         int status = 0;
-        const std::string gbk = shell("printf '%s' '" + lines[i] + "' | openssl enc -d -des-ede3 -a -A -K " + key, status);
+        const std::string gbk =
+            shell("printf '%s' '" + lines[i] + "' | openssl enc -d -des-ede3 -a -A -K " + key, status);
         ASSERT_EQ(status, 0) << lines[i];
         EXPECT_EQ(fromBox(gbk, BoxEncoding::Gbk), expected[i]);
         const std::string utf8 = shell("printf '%s' '" + lines[i] + "' | openssl enc -d -des-ede3 -a -A -K " + key +
@@ -161,8 +164,8 @@ TEST_F(BoxFiles, AccountIniIsUpdatedInTheBoxEncodingAndTheUtf8SettingWritesUtf8)
 {
     spit(out_ / "account.ini", "; " + std::string("\xC9\xE8\xB1\xB8") + "\r\n[" + kUserIdGbk + "]\r\nuser=old\r\n");
     ASSERT_EQ(generate(kUserId + "," + kUserId + "\n"), ProfileOk);
-    EXPECT_EQ(slurp(out_ / "account.ini"), "; \xC9\xE8\xB1\xB8\r\n[" + kUserIdGbk + "]\r\nuser=" + kUserIdGbk +
-                                               "\r\ninitialize=0\r\n");
+    EXPECT_EQ(slurp(out_ / "account.ini"),
+              "; \xC9\xE8\xB1\xB8\r\n[" + kUserIdGbk + "]\r\nuser=" + kUserIdGbk + "\r\ninitialize=0\r\n");
 
     fs::remove_all(out_);
     fs::create_directories(out_);

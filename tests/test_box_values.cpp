@@ -149,9 +149,11 @@ TEST_F(GbkBox, AWrittenValueIsStoredInGbkAndReadsBackUnchanged)
     auto written = runAs<ResConfigInfo>(write);
     ASSERT_TRUE(written);
     EXPECT_EQ(written->status, STA_OK);
-    EXPECT_EQ(box.value("ntvuseraccount"), "\xBF\xED\xB4\xF8" "01");
+    EXPECT_EQ(box.value("ntvuseraccount"), "\xBF\xED\xB4\xF8"
+                                           "01");
     // Only the changed key went out: the other values read before compared equal.
-    EXPECT_EQ(frames(), std::vector<std::string>{"write^ntvuseraccount^null^\xBF\xED\xB4\xF8" "01"});
+    EXPECT_EQ(frames(), std::vector<std::string>{"write^ntvuseraccount^null^\xBF\xED\xB4\xF8"
+                                                 "01"});
 }
 
 // The channel list file is the PC's (UTF-8); the parameter file is the box's (its own bytes).
@@ -166,7 +168,8 @@ TEST_F(GbkBox, ChannelListFileIsUtf8AndParameterFileKeepsTheBoxBytes)
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, STA_OK);
     EXPECT_NE(r->channelList.find("ChannelName=\"高清\""), std::string::npos) << r->channelList;
-    EXPECT_NE(slurp(channels).find("\xEF\xBB\xBF" "ChannelID=\"1\" UserChannelID=\"1\" ChannelName=\"高清\""),
+    EXPECT_NE(slurp(channels).find("\xEF\xBB\xBF"
+                                   "ChannelID=\"1\" UserChannelID=\"1\" ChannelName=\"高清\""),
               std::string::npos);
     std::filesystem::remove(channels);
 
@@ -202,4 +205,23 @@ TEST(BoxLogin, TheUserNameIsCheckedInTheBoxEncoding)
     EXPECT_EQ(r->status, STA_OK) << r->message << " " << r->errorId;
     service.shutdown();
     box.stop();
+}
+
+// Faults caught: a diagnostic line from the box shown in its GBK bytes, a host name sent as UTF-8.
+TEST_F(GbkBox, TraceRouteLinesComeBackAsText)
+{
+    ReqTraceRoute route;
+    route.target = "网关.example";
+    auto r = runAs<ResTraceRoute>(route);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, STA_OK);
+    EXPECT_EQ(frames(),
+              std::vector<std::string>{"connect^traceroute^null^\xCD\xF8\xB9\xD8.example" + std::string(1, '\0')});
+    std::vector<std::string> lines;
+    for (const auto& [channel, line] : observer.linesCopy()) {
+        if (channel == OutputChannel::TraceRoute)
+            lines.push_back(line);
+    }
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "traceroute to 网关.example (网关.example), 30 hops max, 38 byte packets");
 }

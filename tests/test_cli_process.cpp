@@ -1,6 +1,7 @@
 // The built quillon-cli run as a program: its options, environment, output and exit statuses,
 // against a simulated box in this process or started as its own program.
 #include "ProcessRunner.h"
+#include "Unprivileged.h"
 
 #include <BoxText.h>
 #include <StbSimulator.h>
@@ -23,22 +24,30 @@ const std::string kStbSim = QUILLON_STBSIM;
 // No password from the environment the suite runs in.
 const EnvChanges kNoPassword = {{"QUILLON_PASSWORD", std::nullopt}};
 
-std::string text(int id, uint8_t language)
+// A text of the string table in `language`, whatever the language of this process.
+template <typename Lookup> std::string inLanguage(uint8_t language, Lookup lookup)
 {
     const uint8_t saved = uiLanguage();
     setUiLanguage(language);
-    std::string t = loadUiString(id);
+    std::string t = lookup();
     setUiLanguage(saved);
     return t;
 }
 
+std::string text(int id, uint8_t language)
+{
+    return inLanguage(language, [id] { return loadUiString(id); });
+}
+
 std::string codeText(int code, uint8_t language)
 {
-    const uint8_t saved = uiLanguage();
-    setUiLanguage(language);
-    std::string t = statusCodeText(code);
-    setUiLanguage(saved);
-    return t;
+    return inLanguage(language, [code] { return statusCodeText(code); });
+}
+
+std::string slurpFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool contains(const std::string& haystack, const std::string& needle)
@@ -66,7 +75,8 @@ protected:
     // quillon-cli with the box's address and user, then `args`.
     ProcessResult cli(std::vector<std::string> args, const EnvChanges& env = kNoPassword)
     {
-        std::vector<std::string> all = {"--host", "127.0.0.1", "--port", std::to_string(box->port()), "--user", "admin"};
+        std::vector<std::string> all = {"--host", "127.0.0.1", "--port", std::to_string(box->port()),
+                                        "--user", "admin"};
         all.insert(all.end(), args.begin(), args.end());
         return runProcess(kCli, all, env);
     }
@@ -99,7 +109,8 @@ TEST(CliOptions, UsageErrorsExitWithTwoAndSayWhy)
         {{"--host", "127.0.0.1", "--user", "admin", "frobnicate"}, "unknown command frobnicate"},
         {{"--host", "127.0.0.1", "--user", "admin", "info"}, "info needs --host, --user and a password"},
         {{"--user", "admin", "--password", "x", "info"}, "info needs --host, --user and a password"},
-        {{"--host", "127.0.0.1", "--user", "admin", "--password", "x", "info", "extra"}, "usage: quillon-cli [options] info"},
+        {{"--host", "127.0.0.1", "--user", "admin", "--password", "x", "info", "extra"},
+         "usage: quillon-cli [options] info"},
         {{"zone-info"}, "usage: quillon-cli zone-info FILE"},
     };
     for (const Case& c : cases) {
@@ -197,9 +208,11 @@ TEST_F(CliProgram, GbkValuesShowAsTextAndTypedValuesTakeTheBoxEncoding)
         EXPECT_TRUE(contains(r.out, "ntvuseraccount = 用户一二三四五六七八九\n")) << encoding;
     }
     EXPECT_EQ(cli({"--password", sim::kDefaultPassword, "set", "ntvuseraccount=宽带01"}).status, 0);
-    EXPECT_EQ(box->value("ntvuseraccount"), "\xBF\xED\xB4\xF8" "01");
-    EXPECT_EQ(cli({"--box-encoding", "UTF-8", "--password", sim::kDefaultPassword, "set", "ntvuseraccount=宽带02"}).status,
-              0);
+    EXPECT_EQ(box->value("ntvuseraccount"), "\xBF\xED\xB4\xF8"
+                                            "01");
+    EXPECT_EQ(
+        cli({"--box-encoding", "UTF-8", "--password", sim::kDefaultPassword, "set", "ntvuseraccount=宽带02"}).status,
+        0);
     EXPECT_EQ(box->value("ntvuseraccount"), "宽带02");
 }
 
@@ -241,3 +254,50 @@ TEST(CliOffline, ZoneInfoOfAGbkFile)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "北京\n");
 }
+
+// An installed program in a folder it cannot write to logs under $XDG_STATE_HOME/quillon/, else
+// under ~/.local/state/quillon/. Faults caught: the log lost, or written beside the program anyway.
+TEST(CliLog, AProgramInAReadOnlyFolderLogsInTheStateFolder)
+{
+    QUILLON_RUN_UNPRIVILEGED();
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("quillon-cli-log-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "bin");
+    const fs::path program = root / "bin" / "quillon-cli";
+    fs::copy_file(kCli, program);
+    ASSERT_EQ(::chmod((root / "bin").c_str(), 0555), 0);
+    ASSERT_NE(::access((root / "bin").c_str(), W_OK), 0) << "the folder must not be writable";
+
+    // A connect to a closed port: the failure is logged.
+    const std::vector<std::string> args = {"--host", "127.0.0.1",  "--port", "1",   "--user",
+                                           "a",      "--password", "b",      "info"};
+    const ProcessResult r = runProcess(program.string(), args, {{"XDG_STATE_HOME", (root / "state").string()}});
+    EXPECT_EQ(r.status, 1);
+    const fs::path log = root / "state" / "quillon" / "quillon-cli.log";
+    ASSERT_TRUE(fs::exists(log)) << r.err;
+    EXPECT_NE(slurpFile(log).find("connect socket failed."), std::string::npos);
+    EXPECT_FALSE(fs::exists(root / "bin" / "quillon-cli.log"));
+
+    const ProcessResult home =
+        runProcess(program.string(), args, {{"XDG_STATE_HOME", std::nullopt}, {"HOME", root.string()}});
+    EXPECT_EQ(home.status, 1);
+    EXPECT_TRUE(fs::exists(root / ".local" / "state" / "quillon" / "quillon-cli.log"));
+    ::chmod((root / "bin").c_str(), 0755);
+    fs::remove_all(root);
+}
+
+#ifdef QUILLON_WINDOW
+// The window refuses a malformed option before it opens, with exit status 2.
+TEST(WindowOptions, AMalformedBoxEncodingIsRefusedAtStart)
+{
+    const EnvChanges noDisplay = {{"QT_QPA_PLATFORM", "offscreen"}};
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--box-encoding", "latin1"}, std::vector<std::string>{"--box-encoding=big5"},
+          std::vector<std::string>{"--box-encoding"}}) {
+        const ProcessResult r = runProcess(QUILLON_WINDOW, args, noDisplay);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_TRUE(contains(r.err, "quillon: --box-encoding must be gbk or utf-8")) << r.err;
+    }
+}
+#endif

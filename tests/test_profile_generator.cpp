@@ -1,3 +1,5 @@
+#include "Unprivileged.h"
+
 #include <Logger.h>
 #include <ProfileGenerator.h>
 #include <StringTable.h>
@@ -278,8 +280,10 @@ TEST_F(ProfileGeneratorTest, ProgressIsTheShareOfDataRowsThenZero)
     EXPECT_EQ(seen, (std::vector<int>{33, 66, 100, 0}));
 }
 
+// Read-only files of an earlier run are rewritten, which only an unprivileged user can show.
 TEST_F(ProfileGeneratorTest, RepeatedAccountAndSecondRunUpdateInPlace)
 {
+    QUILLON_RUN_UNPRIVILEGED();
     EXPECT_EQ(run(csv("u1,same,p1\nu2,same,p2\nu3,other\n")), 0);
     EXPECT_EQ(decodeFile(out_ / "same.cfg"),
               (std::vector<std::string>{"ntvuseraccount = same\r", "ntvuserpassword = p2\r"}));
@@ -304,4 +308,17 @@ TEST_F(ProfileGeneratorTest, RepeatedAccountAndSecondRunUpdateInPlace)
     EXPECT_EQ(slurp(out_ / "error.txt"), "Error row:4, error msg: user id empty.\r\r\n\r\n");
     EXPECT_EQ(run(csv("u5,x5\nu6,\n")), 1);
     EXPECT_EQ(slurp(out_ / "error.txt"), "Error row:3, error msg: user account empty.\r\r\n\r\n");
+}
+
+// Fault caught: rows reported as done, or files left behind, when the folder refuses them.
+TEST_F(ProfileGeneratorTest, AReadOnlyOutputFolderRejectsEveryRowAndWritesNothing)
+{
+    QUILLON_RUN_UNPRIVILEGED();
+    ASSERT_EQ(::chmod(out_.c_str(), 0555), 0);
+    const std::string book = csv("u1,a1\nu2,a2\n");
+    EXPECT_EQ(run(book), 2);
+    ::chmod(out_.c_str(), 0755);
+    EXPECT_TRUE(outputNames().empty());
+    EXPECT_NE(log().find("Create config file failed at row 2 in templeate file."), std::string::npos) << log();
+    EXPECT_NE(log().find("Write file:" + (out_ / "error.txt").string() + " failed."), std::string::npos);
 }

@@ -71,17 +71,15 @@ bool readWholeFile(const std::string& path, std::string& bytes)
 
 bool IniFile::load(const std::string& path)
 {
-    sections_.clear();
-    index_.clear();
-    modified_ = false;
-    std::string bytes;
-    if (!readWholeFile(path, bytes))
-        return false;
-    parse(bytes);
-    return true;
+    return loadFile(path, false);
 }
 
 bool IniFile::loadBoxFile(const std::string& path)
+{
+    return loadFile(path, true);
+}
+
+bool IniFile::loadFile(const std::string& path, bool inBoxEncoding)
 {
     sections_.clear();
     index_.clear();
@@ -89,7 +87,7 @@ bool IniFile::loadBoxFile(const std::string& path)
     std::string bytes;
     if (!readWholeFile(path, bytes))
         return false;
-    parse(fromBox(bytes));
+    parse(inBoxEncoding ? fromBox(bytes) : bytes);
     return true;
 }
 

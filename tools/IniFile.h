@@ -42,6 +42,7 @@ private:
         std::string header; // raw header line; empty for the lines before the first section
         std::vector<Line> lines;
     };
+    bool loadFile(const std::string& path, bool inBoxEncoding);
     Section* find(std::string_view section);
     const Section* find(std::string_view section) const;
 

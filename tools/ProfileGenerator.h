@@ -53,9 +53,9 @@ bool isSafeAccountName(std::string_view account);
 
 // Turns the workbook `srcFile` into one ".cfg" file per accepted row, "account.ini" and, when
 // rows were rejected, "error.txt", all in the folder `dstPath`. The box reads the ".cfg" files and
-// "account.ini", so their texts are in its encoding; "error.txt" and the file names are the PC's. `progress` (may be empty) gets
-// the share of data rows handled, then 0. Returns 0, the count of rejected rows, or a
-// ProfileResult below zero.
+// "account.ini", so their texts are in its encoding; "error.txt" and the file names are the PC's. `progress` (may be
+// empty) gets the share of data rows handled, then 0. Returns 0, the count of rejected rows, or a ProfileResult below
+// zero.
 int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, const std::function<void(int)>& progress);
 // The same; for ProfileWorkbookUnreadable, `readError` (when not null) gets the reader's reason.
 int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, const std::function<void(int)>& progress,

@@ -349,6 +349,7 @@ int InfoPage::onStbInfoResponse()
     }
     frame_.setWindowMode(Idle);
     requestChannelList(QString());
+    infoPartial_ = response->status == STA_PART_OK && info;
     return 1;
 }
 
@@ -411,6 +412,7 @@ void InfoPage::clearInfoPage()
 
 void InfoPage::requestChannelList(const QString& fileName)
 {
+    infoPartial_ = false;
     lvChannelList_->clear();
     ReqExportChannelList request;
     request.fileName = fileName.toStdString();
@@ -438,12 +440,14 @@ int InfoPage::onChannelListResponse()
         if (list && !list->channelList.empty())
             fillChannelList(list->channelList);
         frame_.setWindowMode(Idle);
-        frame_.showStatus(uiText(404));
+        frame_.showStatus(uiText(infoPartial_ ? 487 : 404));
+        infoPartial_ = false;
         log.info("STA_OK");
         return 1;
     case STA_ERROR:
         frame_.showStatus(TfrmMain::responseErrorText(*response));
         frame_.setWindowMode(Idle);
+        infoPartial_ = false;
         log.error("STA_ERROR");
         return 1;
     default:

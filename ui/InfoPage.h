@@ -78,6 +78,9 @@ private:
     QTreeWidget* lvChannelList_ = nullptr;
     QLabel* lblCurrTimeValue_ = nullptr;
     std::vector<QLabel*> valueLabels_;
+    // The information read just before was partial: the channel list read that follows it must
+    // not report plain success over it.
+    bool infoPartial_ = false;
 };
 
 } // namespace quillon
