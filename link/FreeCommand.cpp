@@ -33,9 +33,11 @@ using Groups = std::array<std::string, kGroups>; // [0] the whole match; unset g
 using GroupsSet = std::array<bool, kGroups>;
 
 // Unanchored match of `pattern` (no options) against the whole text. A pattern that does not
-// compile is logged and counts as no match.
+// compile, or a text too long for a frame, counts as no match.
 bool match(const char* pattern, const std::string& text, Groups& groups, GroupsSet& set)
 {
+    if (text.size() > kMaxCommandText)
+        return false;
     int errorCode = 0;
     PCRE2_SIZE errorOffset = 0;
     pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED, 0, &errorCode,
@@ -131,10 +133,6 @@ FreeCommand interpretFreeCommand(const std::string& text)
     FreeCommand result;
     if (text.empty())
         return result;
-    if (text.size() > kMaxCommandText) {
-        result.kind = FreeCommand::Invalid;
-        return result;
-    }
     if (parsePingCommand(text, result.target, result.duration)) {
         result.kind = FreeCommand::Ping;
         return result;
