@@ -1,9 +1,8 @@
 #include "ChannelEntry.h"
 
-#include <Logger.h>
+#include "Pattern.h"
 
-#define PCRE2_CODE_UNIT_WIDTH 8
-#include <pcre2.h>
+#include <Logger.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -19,17 +18,9 @@ namespace {
 
 bool matchEntry(const char* pattern, const char* subject, size_t length, ChannelEntry& entry)
 {
-    int errorCode = 0;
-    PCRE2_SIZE errorOffset = 0;
-    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED, 0, &errorCode,
-                                     &errorOffset, nullptr);
-    if (!code) {
-        PCRE2_UCHAR message[256];
-        pcre2_get_error_message(errorCode, message, sizeof message);
-        Logger::instance().error("compile error at:%d, %s", static_cast<int>(errorOffset),
-                                 reinterpret_cast<const char*>(message));
+    pcre2_code* code = compilePattern(pattern);
+    if (!code)
         return false;
-    }
     pcre2_match_data* match = pcre2_match_data_create(10, nullptr);
     const int rc = match ? pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject), length, 0, 0, match, nullptr) : -1;
     bool matched = false;
