@@ -1,11 +1,9 @@
 #include "FreeCommand.h"
 
 #include "Frame.h"
+#include "Pattern.h"
 
 #include <Logger.h>
-
-#define PCRE2_CODE_UNIT_WIDTH 8
-#include <pcre2.h>
 
 #include <array>
 #include <cerrno>
@@ -33,20 +31,14 @@ using Groups = std::array<std::string, kGroups>; // [0] the whole match; unset g
 using GroupsSet = std::array<bool, kGroups>;
 
 // Unanchored match of `pattern` (no options) against the whole text. A pattern that does not
-// compile is logged and counts as no match.
+// compile, or a text too long for a frame, counts as no match.
 bool match(const char* pattern, const std::string& text, Groups& groups, GroupsSet& set)
 {
-    int errorCode = 0;
-    PCRE2_SIZE errorOffset = 0;
-    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED, 0, &errorCode,
-                                     &errorOffset, nullptr);
-    if (!code) {
-        PCRE2_UCHAR message[256];
-        pcre2_get_error_message(errorCode, message, sizeof message);
-        Logger::instance().error("compile error at:%d, %s", static_cast<int>(errorOffset),
-                                 reinterpret_cast<const char*>(message));
+    if (text.size() > kMaxCommandText)
         return false;
-    }
+    pcre2_code* code = compilePattern(pattern);
+    if (!code)
+        return false;
     pcre2_match_data* data = pcre2_match_data_create(kGroups, nullptr);
     pcre2_match_context* context = pcre2_match_context_create(nullptr);
     if (context)
@@ -131,10 +123,6 @@ FreeCommand interpretFreeCommand(const std::string& text)
     FreeCommand result;
     if (text.empty())
         return result;
-    if (text.size() > kMaxCommandText) {
-        result.kind = FreeCommand::Invalid;
-        return result;
-    }
     if (parsePingCommand(text, result.target, result.duration)) {
         result.kind = FreeCommand::Ping;
         return result;

@@ -10,7 +10,8 @@ namespace quillon
 
 // The free-command language the engineer types ("ioctl reboot", "write|Key|null|5",
 // "connect ping 10.1.1.1"). Words may be separated by any run of blanks, "|" or "^"; the
-// function words are case-sensitive. Shared by the window and the command line.
+// function words are case-sensitive. A text longer than a frame can carry (2023 characters)
+// matches no pattern. Shared by the window and the command line.
 
 // "connect ping [null|/length:N] A.B.C.D": true on a match, with the target and the duration
 // (-1 when none is given or it is not a number).
@@ -41,8 +42,7 @@ struct FreeCommand {
     ReqExtCommand request;
 };
 
-// Interprets `text` (trimmed by the caller) in the order of the three patterns. A text longer
-// than a frame can carry (2023 characters) is Invalid.
+// Interprets `text` (trimmed by the caller) in the order of the three patterns.
 FreeCommand interpretFreeCommand(const std::string& text);
 
 } // namespace quillon

@@ -53,10 +53,10 @@ void LinkBridge::outputLine(OutputChannel channel, const std::string& line)
         return;
     flushPosted_ = true;
     QMetaObject::invokeMethod(
-        context_, [this] { flushLines(); }, Qt::QueuedConnection);
+        context_, [this] { deliverPendingLines(); }, Qt::QueuedConnection);
 }
 
-void LinkBridge::flushLines()
+void LinkBridge::deliverPendingLines()
 {
     std::deque<std::pair<OutputChannel, std::string>> lines;
     {

@@ -36,12 +36,15 @@ public:
     void linkStateChanged(uint8_t state) override;
     void outputLine(OutputChannel channel, const std::string& line) override;
 
+    // Shows the lines handed over so far at once (window thread only). The window calls it when it
+    // takes a response, so a run's last lines are shown before its end.
+    void deliverPendingLines();
+
     // From now on nothing reaches the window and no caller waits. Calls already queued are dropped.
     void detach();
     bool detached() const;
 
 private:
-    void flushLines();
 
     QObject* context_; // the window; outlives the link threads, which are joined before it goes
     StateHandler onState_;

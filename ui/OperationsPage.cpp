@@ -266,6 +266,15 @@ bool OperationsPage::androidBox() const
     return frame_.stbType() == "1";
 }
 
+// Every action of the page: push, register the handler, set the mode, show the status.
+void OperationsPage::send(const Request& request, int (OperationsPage::*handler)(), int8_t mode, const QString& status)
+{
+    frame_.queues().pushRequest(request);
+    frame_.addPendingHandler([this, handler] { return (this->*handler)(); });
+    frame_.showStatus(status);
+    frame_.setWindowMode(mode);
+}
+
 // --- ping and trace route ---
 
 QString OperationsPage::checkedTarget(IpAddressEdit* target, int sameAddressText)
@@ -308,10 +317,7 @@ void OperationsPage::startPing(const QString& target, int32_t duration)
     ReqPing request;
     request.target = toStd(target);
     request.duration = duration;
-    frame_.queues().pushRequest(request);
-    frame_.addPendingHandler([this] { return onPingResponse(); });
-    frame_.showStatus(uiText(423));
-    frame_.setWindowMode(PingRunning);
+    send(request, &OperationsPage::onPingResponse, PingRunning, uiText(423));
 }
 
 void OperationsPage::btnStopPingClick()
@@ -336,10 +342,7 @@ void OperationsPage::startTraceRoute(const QString& target)
     findChild<QPlainTextEdit*>("edtRouteMsg")->clear();
     ReqTraceRoute request;
     request.target = toStd(target);
-    frame_.queues().pushRequest(request);
-    frame_.addPendingHandler([this] { return onTraceRouteResponse(); });
-    frame_.showStatus(uiText(427));
-    frame_.setWindowMode(TraceRunning);
+    send(request, &OperationsPage::onTraceRouteResponse, TraceRunning, uiText(427));
 }
 
 void OperationsPage::btnRouteStopClick()
@@ -402,20 +405,14 @@ void OperationsPage::btnSTBRebootClick()
 {
     ReqExtCommand request(FuncIoctl, TypeButtonCommand);
     request.command = "ioctl^reboot^null";
-    frame_.queues().pushRequest(request);
-    frame_.addPendingHandler([this] { return onCommandResponse(); });
-    frame_.setWindowMode(Busy);
-    frame_.showStatus(uiText(431));
+    send(request, &OperationsPage::onCommandResponse, Busy, uiText(431));
 }
 
 void OperationsPage::btnSTBResetClick()
 {
     ReqExtCommand request(FuncIoctl, TypeButtonCommand);
     request.command = "ioctl^restore_setting^null";
-    frame_.queues().pushRequest(request);
-    frame_.addPendingHandler([this] { return onCommandResponse(); });
-    frame_.setWindowMode(Busy);
-    frame_.showStatus(uiText(432));
+    send(request, &OperationsPage::onCommandResponse, Busy, uiText(432));
 }
 
 void OperationsPage::btnExecCmdClick()
@@ -444,10 +441,7 @@ void OperationsPage::btnExecCmdClick()
             button->click();
         return;
     case FreeCommand::Command:
-        frame_.queues().pushRequest(command.request);
-        frame_.addPendingHandler([this] { return onCommandResponse(); });
-        frame_.setWindowMode(Busy);
-        frame_.showStatus(uiText(435) + edit->text());
+        send(command.request, &OperationsPage::onCommandResponse, Busy, uiText(435) + edit->text());
         return;
     }
 }
@@ -501,10 +495,7 @@ QString OperationsPage::commandResultText(const ResExtCommand& response)
 void OperationsPage::sendButtonCommand(const std::string& command, int (OperationsPage::*handler)(),
                                        const QString& status)
 {
-    frame_.queues().pushRequest(playbackRequest(command));
-    frame_.addPendingHandler([this, handler] { return (this->*handler)(); });
-    frame_.setWindowMode(Busy);
-    frame_.showStatus(status);
+    send(playbackRequest(command), handler, Busy, status);
 }
 
 void OperationsPage::btnPlayChannelURLClick()
@@ -682,10 +673,7 @@ void OperationsPage::btnUpgradeClick()
     ReqUpgrade request;
     request.fileName = toStd(path);
     request.forceUpgrade = findChild<QCheckBox*>("chkForceUpgrade")->isChecked() ? 1 : 0;
-    frame_.queues().pushRequest(request);
-    frame_.addPendingHandler([this] { return onUpgradeResponse(); });
-    frame_.setWindowMode(Busy);
-    frame_.showStatus(uiText(450));
+    send(request, &OperationsPage::onUpgradeResponse, Busy, uiText(450));
 }
 
 int OperationsPage::onUpgradeResponse()

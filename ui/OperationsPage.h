@@ -14,6 +14,7 @@ class TfrmMain;
 
 enum PlayMode : uint8_t { PlayNone = 0, PlayByUrl = 1, PlayByNumber = 2 };
 
+class Request;
 class ResExtCommand;
 
 // Page 2: ping, trace route, box commands, playback and upgrade. Every action pushes its request,
@@ -84,6 +85,7 @@ private:
     void enable(std::initializer_list<const char*> names, bool on);
     // The target address checks of ping and trace route; the target text, or empty when refused.
     QString checkedTarget(IpAddressEdit* target, int sameAddressText);
+    void send(const Request& request, int (OperationsPage::*handler)(), int8_t mode, const QString& status);
     // Pushes a button's command, registers `handler`, sets Busy and shows `status`.
     void sendButtonCommand(const std::string& command, int (OperationsPage::*handler)(), const QString& status);
     void trickPlay(const char* command, int statusText);

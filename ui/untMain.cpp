@@ -373,6 +373,9 @@ std::unique_ptr<Response> TfrmMain::takeResponse(int expectedType, int& result)
 {
     result = 0;
     std::unique_ptr<Response> response = queues_.popResponse();
+    // Output lines pushed before this response are shown before its handler reports the end.
+    if (response && bridge_)
+        bridge_->deliverPendingLines();
     if (response && response->type != expectedType) {
         result = reportInvalidResponse(*response);
         response.reset();
