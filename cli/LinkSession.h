@@ -29,6 +29,8 @@ public:
                                   const std::function<void()>& onInterrupt = {});
 
     LinkService& service() { return service_; }
+    // The address given to open, for messages.
+    const std::string& host() const { return host_; }
 
     void linkStateChanged(uint8_t state) override;
     void outputLine(OutputChannel channel, const std::string& line) override;
@@ -36,9 +38,13 @@ public:
 private:
     std::ostream& out_;
     std::ostream& err_;
+    std::string host_;
     Commandio queues_;
     LinkService service_{queues_, this};
 };
+
+// Box text made safe for a terminal: control characters (tab excepted) become "?".
+std::string terminalSafe(std::string text);
 
 // The text of a failed response, as the window shows it: the status code's text when there is
 // one, else the message.

@@ -27,6 +27,7 @@ struct SimOptions {
     size_t paramListBytes = 0; // pad the parameter list to at least this size (benchmarks)
     std::chrono::milliseconds linePace{1000}; // pace of ping and trace route lines
     bool quiet = true; // no console output
+    bool android = false;
 };
 
 // Ways to misbehave, for tests.
