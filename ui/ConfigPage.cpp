@@ -397,7 +397,11 @@ void ConfigPage::showConfigInfo(const ConfigInfo& c)
 {
     setConnectTypeControls(static_cast<uint8_t>(c.connectType));
     const bool android = frame_.stbType() == "1";
-    auto setText = [this](const char* name, const std::string& value) { edit(name)->setText(fromStd(value)); };
+    auto setText = [this](const char* name, const std::string& value) {
+        QLineEdit* e = edit(name);
+        e->setText(fromStd(value));
+        e->setCursorPosition(0); // a long address shows its beginning
+    };
     auto showStatic = [&] {
         setText("edtIP", c.stbIP);
         setText("edtGateway", c.gateway);
@@ -415,8 +419,11 @@ void ConfigPage::showConfigInfo(const ConfigInfo& c)
         setText("edtDHCPAccount", c.dhcpAccount);
         setText("edtDHCPPasswd", c.dhcpPassword);
         break;
-    case 3: showStatic(); break;
-    default: break;
+    case 3:
+        showStatic();
+        break;
+    default:
+        break;
     }
     setText("edtHomepage", c.mainHomepageUrl);
     setText("edtHomepage1", c.secondaryHomepageUrl);
@@ -514,7 +521,8 @@ ConfigInfo ConfigPage::configFromControls() const
         c.netUserAccount = text("edtPPoEAccount");
         c.netUserPassword = text("edtPPPoEPasswd");
         break;
-    default: break;
+    default:
+        break;
     }
     c.mainHomepageUrl = text("edtHomepage");
     c.secondaryHomepageUrl = text("edtHomepage1");
@@ -565,10 +573,26 @@ void ConfigPage::btnConfigInfoSubmitClick()
 void ConfigPage::liftAndroidLimits()
 {
     refillCombo(combo("cmbHDMIOutput"), fixedItems(kHdmiModes));
-    enable({"cmbBrowserLogSwitch", "lblBrowserLogSwitch", "cmbTVStandard", "lblTVStandard", "lblHDMIOutput",
-            "cmbHDMIOutput", "lblCAProtect", "cmbCAProtect", "lblAniFicker", "cmbAniFicker", "lblVideoScale",
-            "cmbVideoScale", "lblStarupEnter", "cmbStarupEnter", "lblWorkMode", "cmbWorkMode", "edtNTP", "edtNTP1",
-            "cmbTimezone", "edtSerialNumber"},
+    enable({"cmbBrowserLogSwitch",
+            "lblBrowserLogSwitch",
+            "cmbTVStandard",
+            "lblTVStandard",
+            "lblHDMIOutput",
+            "cmbHDMIOutput",
+            "lblCAProtect",
+            "cmbCAProtect",
+            "lblAniFicker",
+            "cmbAniFicker",
+            "lblVideoScale",
+            "cmbVideoScale",
+            "lblStarupEnter",
+            "cmbStarupEnter",
+            "lblWorkMode",
+            "cmbWorkMode",
+            "edtNTP",
+            "edtNTP1",
+            "cmbTimezone",
+            "edtSerialNumber"},
            true);
     const int8_t type = selectedConnectType();
     setConnectTypeControls(type < 0 ? 255 : static_cast<uint8_t>(type));

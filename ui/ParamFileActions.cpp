@@ -77,8 +77,7 @@ void ParamFileActions::writeParamFile(const ConfigInfo& config)
 
 void ParamFileActions::btnImportParamsClick()
 {
-    const QString chosen =
-        Dialogs::openFileName(&page_, "Text file (*.txt);;INI file (*.ini);;All files (*.*)");
+    const QString chosen = Dialogs::openFileName(&page_, "Text file (*.txt);;INI file (*.ini);;All files (*.*)");
     if (!chosen.isEmpty())
         importParamFile(chosen);
     Logger::instance().info("Import params.");
