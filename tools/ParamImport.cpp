@@ -6,6 +6,7 @@
 #include <Utdatacheck.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -84,7 +85,6 @@ std::string format(const char* fmt, const char* a, const std::string& b = {})
 
 ValueCheckResult invalid(std::string message)
 {
-    Logger::instance().error("%s", message.c_str());
     return {ValueCheck::Invalid, std::move(message)};
 }
 
@@ -203,6 +203,17 @@ ValueCheckResult importConfigValue(int index, std::string_view value, ConfigInfo
     return {};
 }
 
+void appendMessage(std::vector<std::string>& list, const char* format, ...)
+{
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    list.emplace_back(buffer);
+    Logger::instance().error("%s", buffer);
+}
+
 std::string ParamImport::messageText() const
 {
     std::string text;
@@ -223,9 +234,9 @@ ParamImport importParams(const IniFile& ini)
         if (!present)
             value.clear();
         result.present[static_cast<size_t>(index)] = present;
-        ValueCheckResult check = importConfigValue(index, value, result.config);
+        const ValueCheckResult check = importConfigValue(index, value, result.config);
         if (!check.message.empty()) {
-            result.messages.push_back(std::move(check.message));
+            appendMessage(result.messages, "%s", check.message.c_str());
             result.invalid[static_cast<size_t>(index)] = true;
         }
     }

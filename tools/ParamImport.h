@@ -34,9 +34,14 @@ struct ValueCheckResult {
     std::string message; // for the user; empty when the rule only logs a warning
 };
 
+// Formats a message for the user (at most 1023 characters), adds it to `list` and logs it as an
+// error line.
+void appendMessage(std::vector<std::string>& list, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
 // Checks `value` with the import rule of configuration key `index` and, when it is accepted,
 // stores it in `config`. A missing, empty or "null" value of a checked key leaves the field unset
-// (Missing); a refused value gives Invalid and its message. Warnings and messages are logged.
+// (Missing); a refused value gives Invalid and its message. Warnings are logged; messages are
+// left to the caller.
 ValueCheckResult importConfigValue(int index, std::string_view value, ConfigInfo& config);
 
 // Whether configuration key `index` is checked by a rule (as opposed to copied as read).
