@@ -1,6 +1,6 @@
 // set, apply and import-params against an in-process box: what reaches the box, the dry run,
 // snapshots and their restore.
-#include "LinkFixture.h"
+#include "CliFixture.h"
 
 #include <Command.h>
 #include <ConfigChange.h>
@@ -20,14 +20,12 @@ namespace fs = std::filesystem;
 namespace
 {
 
-class ConfigChangeCli : public ::testing::Test
+class ConfigChangeCli : public test::CliFixture
 {
 protected:
     void SetUp() override
     {
-        setUiLanguage(LanguageEnglish);
-        box = std::make_unique<sim::StbSimulator>(test::testBoxOptions());
-        ASSERT_TRUE(box->start());
+        CliFixture::SetUp();
         dir = fs::temp_directory_path() / ("quillon-change-" + std::to_string(::getpid()) + "-" +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
@@ -36,34 +34,8 @@ protected:
     }
     void TearDown() override
     {
-        session.reset();
-        box->stop();
+        CliFixture::TearDown();
         fs::remove_all(dir);
-        setUiLanguage(LanguageChinese);
-    }
-
-    static LinkSession* open(Context& c)
-    {
-        auto* self = static_cast<ConfigChangeCli*>(c.owner);
-        if (!self->session) {
-            auto s = std::make_unique<LinkSession>(c.out, c.err);
-            if (!s->open("127.0.0.1", self->box->port(), "admin", "quillon", "", test::shortTimeouts()))
-                return nullptr;
-            self->session = std::move(s);
-        }
-        return self->session.get();
-    }
-
-    int run(const std::string& name, std::vector<std::string> args)
-    {
-        out.str("");
-        err.str("");
-        for (auto& command : allCommands())
-            if (name == command->name()) {
-                Context c{std::move(args), out, err, &ConfigChangeCli::open, this};
-                return command->run(c);
-            }
-        return -1;
     }
 
     std::string file(const std::string& name, const std::string& text)
@@ -99,9 +71,6 @@ protected:
         return found;
     }
 
-    std::unique_ptr<sim::StbSimulator> box;
-    std::unique_ptr<LinkSession> session;
-    std::ostringstream out, err;
     fs::path dir;
     std::string snapshots;
 };

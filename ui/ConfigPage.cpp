@@ -570,32 +570,9 @@ void ConfigPage::btnConfigInfoSubmitClick()
     frame_.showStatus(uiText(412));
 }
 
-void ConfigPage::liftAndroidLimits()
+void ConfigPage::fillStandardHdModes()
 {
     refillCombo(combo("cmbHDMIOutput"), fixedItems(kHdmiModes));
-    enable({"cmbBrowserLogSwitch",
-            "lblBrowserLogSwitch",
-            "cmbTVStandard",
-            "lblTVStandard",
-            "lblHDMIOutput",
-            "cmbHDMIOutput",
-            "lblCAProtect",
-            "cmbCAProtect",
-            "lblAniFicker",
-            "cmbAniFicker",
-            "lblVideoScale",
-            "cmbVideoScale",
-            "lblStarupEnter",
-            "cmbStarupEnter",
-            "lblWorkMode",
-            "cmbWorkMode",
-            "edtNTP",
-            "edtNTP1",
-            "cmbTimezone",
-            "edtSerialNumber"},
-           true);
-    const int8_t type = selectedConnectType();
-    setConnectTypeControls(type < 0 ? 255 : static_cast<uint8_t>(type));
 }
 
 QLineEdit* ConfigPage::edit(const char* name) const

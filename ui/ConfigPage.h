@@ -44,8 +44,8 @@ public:
     int8_t selectedConnectType() const;
     // The write request's values as the controls hold them (the baseline not set).
     ConfigInfo configFromControls() const;
-    // Standard HD modes again after an Android box; the limited controls follow their own rules.
-    void liftAndroidLimits();
+    // The HD modes of a box of the standard family, selection kept where it exists.
+    void fillStandardHdModes();
     ParamFileActions& paramFiles() { return *paramFiles_; }
 
     void applyUiLanguage();

@@ -509,11 +509,16 @@ void TfrmMain::applyAndroidLimits()
             w->setEnabled(false);
 }
 
+// The limited controls are enabled again, then those with rules of their own (the access type's
+// edits, the trick-play buttons) follow them.
 void TfrmMain::liftAndroidLimits()
 {
-    configPage_->liftAndroidLimits();
-    if (QWidget* w = findChild<QWidget*>("chkForceUpgrade"))
-        w->setEnabled(true);
+    for (const char* name : kAndroidLimitedControls)
+        if (QWidget* w = findChild<QWidget*>(name))
+            w->setEnabled(true);
+    configPage_->fillStandardHdModes();
+    const int8_t type = configPage_->selectedConnectType();
+    configPage_->setConnectTypeControls(type < 0 ? 255 : static_cast<uint8_t>(type));
     operationsPage_->setPlayMode(operationsPage_->playMode());
 }
 

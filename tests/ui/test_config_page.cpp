@@ -28,32 +28,6 @@ using namespace quillon::test;
 namespace
 {
 
-QString zh(int id)
-{
-    const uint8_t saved = uiLanguage();
-    setUiLanguage(LanguageChinese);
-    QString text = QString::fromStdString(loadUiString(id));
-    setUiLanguage(saved);
-    return text;
-}
-
-LinkSetup noLink()
-{
-    LinkSetup setup;
-    setup.startLink = false;
-    return setup;
-}
-
-LinkSetup fastLink()
-{
-    LinkSetup setup;
-    LinkTimeouts timeouts;
-    timeouts.reply = std::chrono::milliseconds(3000);
-    timeouts.watchdogPoll = std::chrono::milliseconds(200);
-    setup.timeouts = timeouts;
-    return setup;
-}
-
 // Edits and the key each shows, and the combos shown by index.
 const std::pair<const char*, const char*> kEditKeys[] = {
     {"edtHomepage", "Main_HomepageUrl"},    {"edtHomepage1", "Secondary_HomepageUrl"},
@@ -88,7 +62,7 @@ struct Connected {
         options.android = android;
         box = std::make_unique<sim::StbSimulator>(options);
         started = box->start();
-        window = std::make_unique<TfrmMain>(queues, fastLink());
+        window = std::make_unique<TfrmMain>(queues, quickLinkSetup());
         window->setStbPort(box->port());
         window->show();
         child<IpAddressEdit>(*window, "ipSTBAddress")->setText("127.0.0.1");
@@ -209,7 +183,7 @@ private slots:
                                                        "write^Main_HomepageUrl^null^http://new/auth",
                                                        "write^timeZone^null^UTC -05:00"}));
         QCOMPARE(c.box->frames().size(), size_t(3));
-        QCOMPARE(w.statusText(), zh(404));
+        QCOMPARE(w.statusText(), chineseText(404));
         QCOMPARE(w.storedConfig().timeZone, -5);
 
         // The baseline now holds what was written: the same page sends nothing.
@@ -217,7 +191,7 @@ private slots:
         c.click("btnConfigInfoSubmit");
         QTRY_VERIFY_WITH_TIMEOUT(c.idle(), 15000);
         QVERIFY(c.box->frames().empty());
-        QCOMPARE(w.statusText(), zh(486));
+        QCOMPARE(w.statusText(), chineseText(486));
     }
 
     // Fault caught: an export and re-import that changes a value, so that submitting it writes.
@@ -231,7 +205,7 @@ private slots:
             const QString chosen = dir.filePath(android ? "android" : "standard");
             Dialogs::setNextSaveFileName(chosen);
             c.click("btnExportParams");
-            QCOMPARE(w.statusText(), zh(409));
+            QCOMPARE(w.statusText(), chineseText(409));
             QTRY_VERIFY_WITH_TIMEOUT(c.idle(), 15000);
             QVERIFY(QFile::exists(chosen + ".txt"));
             QFile file(chosen + ".txt");
@@ -263,7 +237,7 @@ private slots:
     void inputErrorsStopTheWriteAndSendNothing()
     {
         Commandio queues;
-        TfrmMain window(queues, noLink());
+        TfrmMain window(queues, linkFreeSetup());
         window.showLinkState(1);
         ConfigPage& page = window.configPage();
         page.showConfigInfo(filledConfig());
@@ -299,9 +273,9 @@ private slots:
                 window.runPendingHandlers();
             } else {
                 QVERIFY2(!request, k.text);
-                QCOMPARE(Dialogs::lastMessageText(), zh(k.message));
-                QCOMPARE(Dialogs::lastMessageCaption(), zh(414));
-                QCOMPARE(window.statusText(), zh(k.message));
+                QCOMPARE(Dialogs::lastMessageText(), chineseText(k.message));
+                QCOMPARE(Dialogs::lastMessageCaption(), chineseText(414));
+                QCOMPARE(window.statusText(), chineseText(k.message));
             }
         }
         // DHCP: the address edits are not checked; empty intervals and no CA selection are unset.
@@ -332,7 +306,7 @@ private slots:
     {
         QTemporaryDir dir;
         Commandio queues;
-        TfrmMain window(queues, noLink());
+        TfrmMain window(queues, linkFreeSetup());
         window.showLinkState(1);
         window.storedConfig().stbIP = "10.1.1.1";
         auto import = [&](const QByteArray& body) {
@@ -347,7 +321,7 @@ private slots:
         };
         import("");
         QCOMPARE(Dialogs::lastMessageText(), QString("Not found connecttype=100\nHDVideoStandard not set\n"));
-        QCOMPARE(Dialogs::lastMessageCaption(), zh(414));
+        QCOMPARE(Dialogs::lastMessageCaption(), chineseText(414));
         QCOMPARE(Dialogs::suppressedMessageCount(), 1);
         QVERIFY(!child<QRadioButton>(window, "rbStaticIP")->isChecked());
         QVERIFY(!child<QRadioButton>(window, "rbDHCP")->isChecked());
@@ -379,7 +353,7 @@ private slots:
     void linkDropKeepsTheWindowOnItsPage()
     {
         Commandio queues;
-        TfrmMain window(queues, noLink());
+        TfrmMain window(queues, linkFreeSetup());
         window.showLinkState(1);
         auto* pages = child<QTabWidget>(window, "pgAllPage");
         pages->setCurrentIndex(2);
@@ -401,7 +375,7 @@ private slots:
     void standardBoxAfterAnAndroidBoxGetsItsListsBack()
     {
         Commandio queues;
-        TfrmMain window(queues, noLink());
+        TfrmMain window(queues, linkFreeSetup());
         window.showLinkState(1);
         ResSTBInfo info;
         info.stbType = "1";
@@ -424,7 +398,7 @@ private slots:
     void filledPageInBothLanguages()
     {
         Commandio queues;
-        TfrmMain window(queues, noLink());
+        TfrmMain window(queues, linkFreeSetup());
         window.showLinkState(1);
         auto* pages = child<QTabWidget>(window, "pgAllPage");
         pages->setCurrentIndex(1);
