@@ -95,6 +95,11 @@ bool parseAssignments(const std::vector<std::string>& words, ConfigChanges& chan
             return false;
         }
         const std::string value = trimmed(std::string_view(word).substr(eq + 1));
+        // A value a parameter file cannot hold would make every later snapshot impossible.
+        if (!paramValueKeptExactly(value)) {
+            err << key << ": a value holds no line break and at most " << kParamValueMax << " characters\n";
+            return false;
+        }
         const ValueCheckResult check = importConfigValue(index, value, changes.values);
         if (check.outcome == ValueCheck::Invalid) {
             err << check.message << "\n";

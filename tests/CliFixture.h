@@ -10,9 +10,11 @@
 
 #include <sstream>
 
-namespace quillon::test {
+namespace quillon::test
+{
 
-class CliFixture : public ::testing::Test {
+class CliFixture : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

@@ -88,6 +88,7 @@ TEST_F(ConfigChangeCli, SetRefusesValuesItsRuleRejectsBeforeAnythingTravels)
         {"stbIP=10.0.0.300", "stbIP isn't a valid ip.\n"},
         {"HDVideoStandard=4K", "HDVideoStandard is a invalid value.\n"},
         {"TMSHeartBitInterval=", "TMSHeartBitInterval needs a value\n"},
+        {"NTPDomain=a\nb", "NTPDomain: a value holds no line break and at most 2047 characters\n"},
     };
     for (const auto& [arg, message] : refused) {
         EXPECT_EQ(run("set", {"--snapshot-dir", snapshots, "timeZone=3", arg}), ExitUsage) << arg;
