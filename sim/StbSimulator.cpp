@@ -131,6 +131,11 @@ StbSimulator::StbSimulator(SimOptions options)
         values_["STB_model"] = kGbkModel;
         values_["ntvuseraccount"] = kGbkUserAccount;
     }
+    // A box of the Android family names itself so and offers its own HD modes.
+    if (options_.android) {
+        values_["STBType"] = "1";
+        values_["HDVideoStandard"] = "1080P";
+    }
     loadState();
 }
 

@@ -28,7 +28,7 @@ void onSignal(int)
 void usage()
 {
     std::cout << "usage: quillon-stbsim [--listen ADDR:PORT] [--user NAME] [--password PW] [--channels N]\n"
-                 "                      [--state FILE] [--param-bytes N] [--line-pace MS] [--gbk-values]\n"
+                 "                      [--state FILE] [--param-bytes N] [--line-pace MS] [--gbk-values] [--android]\n"
                  "                      [--boxes N] [--latency MS] [--faulty K] | --help | --version\n"
                  "A simulated set-top box on the link protocol (default 127.0.0.1:9003, user "
               << kDefaultUser << ", password " << kDefaultPassword << ").\n"
@@ -108,6 +108,8 @@ int main(int argc, char* argv[])
             options.linePace = std::chrono::milliseconds(std::atoi(next().c_str()));
         } else if (arg == "--gbk-values") {
             options.gbkValues = true;
+        } else if (arg == "--android") {
+            options.android = true;
         } else if (arg == "--version") {
             std::cout << "quillon-stbsim " << versionText() << "\n";
             return 0;

@@ -1,4 +1,4 @@
-#include "LinkFixture.h"
+#include "CliFixture.h"
 
 #include <Command.h>
 #include <LinkSession.h>
@@ -17,52 +17,7 @@ using namespace quillon::cli;
 
 namespace {
 
-// Runs commands the way quillon-cli does, against an in-process box.
-class Cli : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        setUiLanguage(LanguageEnglish);
-        sim::SimOptions o = test::testBoxOptions();
-        box = std::make_unique<sim::StbSimulator>(o);
-        ASSERT_TRUE(box->start());
-    }
-    void TearDown() override
-    {
-        session.reset();
-        box->stop();
-        setUiLanguage(LanguageChinese);
-    }
-
-    static LinkSession* open(Context& c)
-    {
-        auto* self = static_cast<Cli*>(c.owner);
-        if (!self->session) {
-            auto s = std::make_unique<LinkSession>(c.out, c.err);
-            if (!s->open("127.0.0.1", self->box->port(), "admin", "quillon", "", test::shortTimeouts()))
-                return nullptr;
-            self->session = std::move(s);
-        }
-        return self->session.get();
-    }
-
-    int run(const std::string& name, std::vector<std::string> args)
-    {
-        out.str("");
-        err.str("");
-        for (auto& command : allCommands()) {
-            if (name == command->name()) {
-                Context c{std::move(args), out, err, &Cli::open, this};
-                return command->run(c);
-            }
-        }
-        return -1;
-    }
-
-    std::unique_ptr<sim::StbSimulator> box;
-    std::unique_ptr<LinkSession> session;
-    std::ostringstream out, err;
-};
+using Cli = test::CliFixture;
 
 std::vector<std::string> lines(const std::string& text)
 {
@@ -109,7 +64,7 @@ TEST_F(Cli, SetSendsOnlyTheChangedKey)
     ASSERT_EQ(frames.size(), 39u); // 38 reads, one write
     EXPECT_EQ(frames.back(), "write^timeZone^null^UTC -05:00");
     EXPECT_EQ(run("set", {"timeZone=-5"}), ExitError); // nothing to send the second time
-    EXPECT_EQ(err.str(), "Nothing to be done for this action.\n");
+    EXPECT_EQ(err.str(), "127.0.0.1: Nothing to be done for this action.\n");
     EXPECT_EQ(run("set", {"noSuchKey=1"}), ExitUsage);
     EXPECT_EQ(run("set", {"timeZone"}), ExitUsage);
 }

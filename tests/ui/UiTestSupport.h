@@ -1,6 +1,8 @@
 #pragma once
 
 #include <Commandio.h>
+#include <StringTable.h>
+#include <untMain.h>
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -28,6 +30,34 @@ inline QString labelText(QWidget& root, const char* name)
 {
     QLabel* label = child<QLabel>(root, name);
     return label ? label->text() : QStringLiteral("<missing %1>").arg(name);
+}
+
+// The Chinese text of string `id`, whatever the current language.
+inline QString chineseText(int id)
+{
+    const uint8_t saved = uiLanguage();
+    setUiLanguage(LanguageChinese);
+    QString text = QString::fromStdString(loadUiString(id));
+    setUiLanguage(saved);
+    return text;
+}
+
+// A window without link threads (tests feed its queues), and one with short link time limits.
+inline LinkSetup linkFreeSetup()
+{
+    LinkSetup setup;
+    setup.startLink = false;
+    return setup;
+}
+
+inline LinkSetup quickLinkSetup()
+{
+    LinkSetup setup;
+    LinkTimeouts timeouts;
+    timeouts.reply = std::chrono::milliseconds(3000);
+    timeouts.watchdogPoll = std::chrono::milliseconds(200);
+    setup.timeouts = timeouts;
+    return setup;
 }
 
 } // namespace quillon::test

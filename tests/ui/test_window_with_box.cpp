@@ -30,16 +30,6 @@ QString zh(int id)
     return QString::fromStdString(loadUiString(id));
 }
 
-LinkSetup fastLink()
-{
-    LinkSetup setup;
-    LinkTimeouts timeouts;
-    timeouts.reply = std::chrono::milliseconds(3000);
-    timeouts.watchdogPoll = std::chrono::milliseconds(200);
-    setup.timeouts = timeouts;
-    return setup;
-}
-
 void typeLogin(TfrmMain& window, const char* password)
 {
     child<IpAddressEdit>(window, "ipSTBAddress")->setText("127.0.0.1");
@@ -70,7 +60,7 @@ private slots:
         QVERIFY2(box.start(&error), error.c_str());
 
         Commandio queues;
-        auto window = std::make_unique<TfrmMain>(queues, fastLink());
+        auto window = std::make_unique<TfrmMain>(queues, quickLinkSetup());
         window->setStbPort(box.port());
         window->show();
         typeLogin(*window, sim::kDefaultPassword);
@@ -137,7 +127,7 @@ private slots:
         sim::StbSimulator box(options);
         QVERIFY(box.start());
         Commandio queues;
-        TfrmMain window(queues, fastLink());
+        TfrmMain window(queues, quickLinkSetup());
         window.setStbPort(box.port());
         typeLogin(window, "wrong");
         child<QPushButton>(window, "btnConnect")->click();
@@ -156,7 +146,7 @@ private slots:
         sim::StbSimulator box(options);
         QVERIFY(box.start());
         Commandio queues;
-        auto window = std::make_unique<TfrmMain>(queues, fastLink());
+        auto window = std::make_unique<TfrmMain>(queues, quickLinkSetup());
         window->setStbPort(box.port());
         typeLogin(*window, sim::kDefaultPassword);
         child<QPushButton>(*window, "btnConnect")->click();
