@@ -107,7 +107,7 @@ private slots:
             faults.closeAfterFrames = drop;
             box.setFaults(faults);
             Commandio queues;
-            TfrmMain window(queues, fastLink());
+            TfrmMain window(queues, quickLinkSetup());
             window.setStbPort(box.port());
             typeLogin(window, sim::kDefaultPassword);
             child<QPushButton>(window, "btnConnect")->click();
