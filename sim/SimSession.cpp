@@ -335,6 +335,8 @@ void SimSession::handleFrame(const std::string& text)
     }
     if (faults.silentKeys.count(w.call))
         return;
+    if (auto it = faults.replyDelay.find(w.call); it != faults.replyDelay.end())
+        std::this_thread::sleep_for(it->second);
     if (auto it = faults.statusOverride.find(w.call); it != faults.statusOverride.end()) {
         reply(it->second, w);
         return;
