@@ -13,20 +13,8 @@ using namespace quillon::test;
 
 namespace {
 
-class BoxValues : public LinkFixture {
+class BoxValues : public ConnectedLinkFixture {
 protected:
-    void SetUp() override
-    {
-        setUiLanguage(LanguageEnglish);
-        LinkFixture::SetUp();
-        ASSERT_TRUE(connect());
-        box.clearFrames();
-    }
-    void TearDown() override
-    {
-        LinkFixture::TearDown();
-        setUiLanguage(LanguageChinese);
-    }
     void giveInfoValues();
 };
 
