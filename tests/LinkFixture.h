@@ -141,6 +141,7 @@ protected:
 // The link up to the box, messages in English, and no frames recorded yet.
 class ConnectedLinkFixture : public LinkFixture {
 protected:
+    explicit ConnectedLinkFixture(sim::SimOptions options = testBoxOptions()) : LinkFixture(std::move(options)) {}
     void SetUp() override
     {
         setUiLanguage(LanguageEnglish);
