@@ -234,8 +234,10 @@ int StbLink::receiveCipher(std::string& cipher, std::chrono::milliseconds timeou
             Logger::instance().error("recv() error: %d", lastError);
             return -1;
         }
-        const int more = receiveTillCh(buf, kMaxReceive - static_cast<int>(cipher.size()), -1, -1,
-                                       std::chrono::milliseconds(0));
+        // Only up to the end of the cut block: what follows may be cut again, and reading on
+        // would chase block ends through the stream until the limit runs out.
+        const int need = kAesBlock - static_cast<int>(cipher.size() % kAesBlock);
+        const int more = receiveTillCh(buf, need, -1, -1, std::chrono::milliseconds(0));
         if (more <= 0) {
             if (more == 0)
                 lastError = ETIMEDOUT;

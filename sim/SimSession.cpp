@@ -242,10 +242,13 @@ void SimSession::sendPieces(const std::string& cipher, const std::string& plain,
 void SimSession::sendFrame(const std::string& text)
 {
     const std::string plain = boxPad(text + '\0');
-    const std::string cipher = boxEncryptFrame(key_.data(), text + '\0');
     replyDelay();
     std::lock_guard<std::mutex> guard(sendMutex_);
-    sendReply(cipher, plain);
+    // One context for the session keeps its key schedule; every frame starts from the vector.
+    if (!replyCipher_)
+        replyCipher_ = std::make_unique<BoxCipher>(key_.data(), true);
+    replyCipher_->restart();
+    sendReply(replyCipher_->update(plain), plain);
 }
 
 void SimSession::sendReply(const std::string& bytes, const std::string& plain)
@@ -352,6 +355,8 @@ void SimSession::handleFrame(const std::string& text)
     }
     if (faults.silentKeys.count(w.call))
         return;
+    if (auto it = faults.replyDelay.find(w.call); it != faults.replyDelay.end())
+        std::this_thread::sleep_for(it->second);
     if (auto it = faults.statusOverride.find(w.call); it != faults.statusOverride.end()) {
         reply(it->second, w);
         return;

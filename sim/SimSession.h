@@ -12,6 +12,7 @@
 
 namespace quillon::sim {
 
+class BoxCipher;
 class StbSimulator;
 struct SimFaults;
 
@@ -91,6 +92,7 @@ private:
     std::atomic<bool> jobStop_{false};
     int frameCount_ = 0;
     unsigned piecesDrawn_ = 0; // replies cut at random so far
+    std::unique_ptr<BoxCipher> replyCipher_; // under sendMutex_
     void prepareStream(const std::string& plaintext, PreparedStream& out);
     void sendPrepared(const PreparedStream& stream);
     PreparedStream paramStream_;

@@ -45,6 +45,7 @@ constexpr const char* kGbkUserAccount = "\xD3\xC3\xBB\xA7\xD2\xBB\xB6\xFE\xC8\xF
 struct SimFaults {
     std::set<std::string> silentKeys;           // never answer a frame with this call word
     std::map<std::string, int> statusOverride;  // answer this call word with this status
+    std::map<std::string, std::chrono::milliseconds> replyDelay; // answer this call word this late
     int closeAfterFrames = -1;                  // drop the connection after this many frames
     bool splitReplies = false;                  // send every reply in two TCP writes
     size_t maxSegment = 1440;                   // largest bulk segment

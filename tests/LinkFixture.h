@@ -6,6 +6,7 @@
 #include <LinkService.h>
 #include <StbLink.h>
 #include <StbSimulator.h>
+#include <StringTable.h>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,24 @@ protected:
     Commandio queues;
     RecordingObserver observer;
     LinkService service{queues, &observer};
+};
+
+// The link up to the box, messages in English, and no frames recorded yet.
+class ConnectedLinkFixture : public LinkFixture {
+protected:
+    explicit ConnectedLinkFixture(sim::SimOptions options = testBoxOptions()) : LinkFixture(std::move(options)) {}
+    void SetUp() override
+    {
+        setUiLanguage(LanguageEnglish);
+        LinkFixture::SetUp();
+        ASSERT_TRUE(connect());
+        box.clearFrames();
+    }
+    void TearDown() override
+    {
+        LinkFixture::TearDown();
+        setUiLanguage(LanguageChinese);
+    }
 };
 
 } // namespace quillon::test

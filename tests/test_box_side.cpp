@@ -6,24 +6,17 @@
 
 #include <SimCrypto.h>
 
+#include "HexText.h"
+
 #include <gtest/gtest.h>
 
 using namespace quillon::sim;
 
+using quillon::test::hex;
+
 namespace {
 
 const uint8_t* kKey = reinterpret_cast<const uint8_t*>("0123456789ABCDEF");
-
-std::string hex(const std::string& bytes)
-{
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
 
 } // namespace
 

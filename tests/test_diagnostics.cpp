@@ -56,24 +56,16 @@ std::vector<std::string> linesOf(RecordingObserver& observer, OutputChannel chan
     return out;
 }
 
-class Diagnostics : public LinkFixture
+class Diagnostics : public ConnectedLinkFixture
 {
 protected:
-    explicit Diagnostics(sim::SimOptions options = testBoxOptions()) : LinkFixture(std::move(options)) {}
+    explicit Diagnostics(sim::SimOptions options = testBoxOptions()) : ConnectedLinkFixture(std::move(options)) {}
 
-    void SetUp() override
-    {
-        setUiLanguage(LanguageEnglish);
-        LinkFixture::SetUp();
-        ASSERT_TRUE(connect());
-        box.clearFrames();
-    }
     void TearDown() override
     {
-        LinkFixture::TearDown();
+        ConnectedLinkFixture::TearDown();
         for (const std::string& f : files_)
             std::filesystem::remove(f);
-        setUiLanguage(LanguageChinese);
     }
 
     std::string image(const std::string& name, const std::string& header, size_t size, bool sparse = false)

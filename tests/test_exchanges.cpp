@@ -14,21 +14,7 @@ using namespace quillon::test;
 
 namespace {
 
-class Exchanges : public LinkFixture {
-protected:
-    void SetUp() override
-    {
-        setUiLanguage(LanguageEnglish);
-        LinkFixture::SetUp();
-        ASSERT_TRUE(connect());
-        box.clearFrames();
-    }
-    void TearDown() override
-    {
-        LinkFixture::TearDown();
-        setUiLanguage(LanguageChinese);
-    }
-};
+class Exchanges : public ConnectedLinkFixture {};
 
 std::string readFile(const std::string& path)
 {

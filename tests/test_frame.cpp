@@ -2,28 +2,21 @@
 #include <Md5.h>
 #include <Session.h>
 
+#include "HexText.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 using namespace quillon;
 
+using quillon::test::hex;
+
 namespace {
 
 // Vectors made once with: printf ... | openssl enc -aes-128-cbc -K 30313233343536373839414243444546
 //   -iv 35413143393045374233344630443632 | xxd -p   (key "0123456789ABCDEF", the link's fixed vector)
 const uint8_t* kKey = reinterpret_cast<const uint8_t*>("0123456789ABCDEF");
-
-std::string hex(const std::string& bytes)
-{
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
 
 std::string unhex(const std::string& text)
 {

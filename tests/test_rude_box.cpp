@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <thread>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -142,6 +143,10 @@ TEST_F(RudeBox, HandshakeAnswerInPieces)
         // The tail of the handshake answer must not be taken for the first reply.
         expectWholeInfo();
         run(ReqDisConnect());
+        // The box takes the next client once it has seen this one go.
+        const auto deadline = std::chrono::steady_clock::now() + 3s;
+        while (box.clientCount() > 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(5ms);
     }
 }
 
@@ -268,6 +273,34 @@ TEST_F(RudeBox, ProgressReportsCutInTheirMiddle)
         EXPECT_EQ(all[2]->status, STA_OK);
         EXPECT_EQ(readFile(paramsFile), expectedParamsFile());
     }
+}
+
+TEST_F(RudeBox, LateRepliesAreNotTakenForTheAnswerToTheNextFrame)
+{
+    ASSERT_TRUE(connect());
+    box.setValue("STBType", "type-late");
+    sim::SimFaults faults;
+    faults.replyDelay["CASType"] = 1000ms; // past the tool's wait of 700 ms
+    faults.replyDelay["ChipId"] = 1000ms;
+    box.setFaults(faults);
+    auto info = runAs<ResSTBInfo>(ReqSTBInfo());
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->status, STA_PART_OK);
+    EXPECT_EQ(info->message, "read CASType failed:no data; read ChipId failed:no data; ");
+    EXPECT_EQ(info->casType, "");
+    EXPECT_EQ(info->mainHomepageUrl, box.value("Main_HomepageUrl")); // the key after the late one
+    EXPECT_EQ(info->epgUrl, box.value("epgurl"));
+    EXPECT_EQ(info->stbType, box.value("STBType"));
+
+    // The late answer to the last key arrives between two exchanges; the next one ignores it.
+    std::this_thread::sleep_for(600ms);
+    box.setFaults({});
+    ReqExtCommand read(FuncRead, TypeUserCommand);
+    read.command = "read^STBType^null";
+    auto r = runAs<ResExtCommand>(read);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, STA_OK);
+    EXPECT_EQ(r->body, "type-late");
 }
 
 // A box on a 15-character loopback address: the image connection goes to the full address.
