@@ -65,6 +65,9 @@ std::unique_ptr<Command> makeTraceRouteCommand();
 std::unique_ptr<Command> makePcapCommand();
 std::unique_ptr<Command> makeUpgradeCommand();
 std::unique_ptr<Command> makeBatchCommand();
+std::unique_ptr<Command> makePlayCommand();
+std::unique_ptr<Command> makeStopCommand();
+std::unique_ptr<Command> makeTrickCommand();
 
 // Prints a final response's failure on `err` and turns it into the exit status.
 int reportResult(Context& context, const Response* response);

@@ -20,6 +20,9 @@ std::vector<std::unique_ptr<Command>> allCommands()
     commands.push_back(makePcapCommand());
     commands.push_back(makeUpgradeCommand());
     commands.push_back(makeBatchCommand());
+    commands.push_back(makePlayCommand());
+    commands.push_back(makeStopCommand());
+    commands.push_back(makeTrickCommand());
     commands.push_back(makeUsbProfilesCommand());
     commands.push_back(makeZoneInfoCommand());
     return commands;

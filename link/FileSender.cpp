@@ -23,7 +23,6 @@ namespace quillon
 namespace
 {
 
-constexpr int kWriteWaitMs = 15000;
 constexpr auto kConnectLimit = std::chrono::seconds(15);
 
 // Waits for `events` on fd for at most `ms`: >0 ready, 0 time up, <0 failure.
@@ -40,7 +39,7 @@ int waitFor(int fd, short events, int ms)
 
 } // namespace
 
-int sendAll(int socket, const char* data, int length)
+int sendAll(int socket, const char* data, int length, int waitMs)
 {
     int done = 0;
     while (done < length) {
@@ -54,7 +53,7 @@ int sendAll(int socket, const char* data, int length)
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             // Waits only when the box is behind, and never for ever: a box that stops reading
             // must not hold the sender.
-            const int w = waitFor(socket, POLLOUT, kWriteWaitMs);
+            const int w = waitFor(socket, POLLOUT, waitMs);
             if (w > 0)
                 continue;
             if (w == 0)
@@ -120,9 +119,6 @@ void FileSender::fail(const std::string& message)
         failure_ = message;
     }
     failed_ = true;
-    ResUpgrade response;
-    response.setResult(STA_ERROR, message, 0);
-    queues_.pushResponse(response);
 }
 
 void FileSender::sendUpgradeFile(const std::string& ip, int port, const std::string& fileName, int imageFd)
@@ -141,7 +137,7 @@ void FileSender::sendUpgradeFile(const std::string& ip, int port, const std::str
     };
     if (file < 0 || ::fstat(file, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
         closeFile();
-        // The exchange measured this file a moment ago; say so rather than leave the window waiting.
+        // The exchange measured this file a moment ago; it reports this as the upgrade's end.
         fail(messageText("open upgrade file:%s failed", fileName.c_str()));
         return;
     }
@@ -214,7 +210,7 @@ void FileSender::sendUpgradeFile(const std::string& ip, int port, const std::str
             continue;
         if (n <= 0)
             break;
-        if (sendAll(fd, block, static_cast<int>(n)) < 0) {
+        if (sendAll(fd, block, static_cast<int>(n), writeWaitMs_) < 0) {
             log.error("send error, %s", linkErrorText(352, errno).c_str());
             break;
         }

@@ -3,6 +3,7 @@
 #include "Commandio.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -12,12 +13,15 @@ namespace quillon
 {
 
 // Plain blocking send of a whole block on `socket` (no encryption). Each wait for the socket to
-// take more bytes is limited to 15 seconds. Returns `length`, or -1 (errno kept) on failure.
-int sendAll(int socket, const char* data, int length);
+// take more bytes is limited to `waitMs` (15 seconds by default). Returns `length`, or -1 (errno
+// kept) on failure.
+int sendAll(int socket, const char* data, int length, int waitMs = 15000);
 
 // The thread that pushes a firmware image to the box over its own plain TCP connection, in
-// 4096-byte blocks, reporting the sending progress as ResUpgrade responses. One sender at a time;
-// it is joined when the next one starts and at shutdown, never left running.
+// 4096-byte blocks, reporting the sending progress as ResUpgrade progress responses. It never
+// pushes a final response: a failure is kept for the upgrade exchange, which answers the request
+// once. One sender at a time; it is joined when the next one starts and at shutdown, never left
+// running.
 class FileSender
 {
 public:
@@ -37,8 +41,10 @@ public:
     void stopFileSender();
     // Stops and joins the sender. Repeatable.
     void shutdown();
+    // The longest wait for the box to take more bytes; for the senders started from now on.
+    void setWriteWait(std::chrono::milliseconds wait) { writeWaitMs_ = static_cast<int>(wait.count()); }
 
-    // True once the current sender has pushed its own failure (the image did not reach the box).
+    // True once the current sender has failed (the image did not reach the box whole).
     bool failed() const { return failed_.load(); }
     // Its failure text (empty while it has not failed).
     std::string failureText() const;
@@ -54,6 +60,7 @@ private:
     std::string failure_;
     std::atomic<bool> abort_{false};
     std::atomic<bool> failed_{false};
+    std::atomic<int> writeWaitMs_{15000};
 };
 
 } // namespace quillon

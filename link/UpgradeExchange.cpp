@@ -32,13 +32,14 @@ class UpgradeRun
 public:
     explicit UpgradeRun(StbLink& link) : link_(link) {}
 
+    // One request, one final response: the sender is ended before the verdict goes out, so no
+    // progress of its own can follow it, and a sender failure is told by this final response
+    // alone.
     void run(const ReqUpgrade& request)
     {
         exchange(request);
+        link_.fileSender.shutdown();
         link_.queues.pushResponse(response_);
-        // Pushed first, so the window meets the box's verdict before the sender's own complaint.
-        if (stopSender_)
-            link_.fileSender.stopFileSender();
     }
 
 private:
@@ -113,6 +114,7 @@ private:
             response_.setResult(STA_ERROR, "0", kCodeOk);
             return;
         }
+        link_.fileSender.setWriteWait(link_.timeouts.imageWrite);
         link_.fileSender.startFileSender(link_.linkIp, static_cast<int>(port), request.fileName, request.imageFd);
         waitForReports();
     }
@@ -132,7 +134,6 @@ private:
                 if (++failures >= link_.timeouts.upgradeReceiveFailures || link_.linkState() == 0) {
                     link_.errorText = linkErrorText(353, err);
                     response_.setResult(STA_ERROR, link_.errorText, kCodeDisconnect);
-                    stopSender_ = true;
                     return;
                 }
                 continue;
@@ -145,7 +146,6 @@ private:
                 }
                 if (++silent >= kUpgradeSilentWaits) {
                     response_.setResult(STA_ERROR, loadUiString(315), 0);
-                    stopSender_ = true;
                     return;
                 }
                 continue;
@@ -194,7 +194,6 @@ private:
             response_.setResult(STA_ERROR, message, static_cast<int16_t>(status));
             if (status != kCodeOk)
                 response_.percent = 0;
-            stopSender_ = true;
             return true;
         }
         default:
@@ -207,7 +206,6 @@ private:
     StbLink& link_;
     Logger& log_ = Logger::instance();
     ResUpgrade response_;
-    bool stopSender_ = false;
 };
 
 } // namespace

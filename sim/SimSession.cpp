@@ -344,6 +344,8 @@ void SimSession::handleFrame(const std::string& text)
     }
     if (handleDiagnosticFrame(*this, w))
         return;
+    if (box_.playback.handleFrame(*this, w))
+        return;
 
     if (w.function == "read") {
         if (w.call == "Paralist") {
@@ -385,12 +387,6 @@ void SimSession::handleFrame(const std::string& text)
             reply(200, w);
             return;
         }
-    }
-    if (w.function == "connect" &&
-        (w.call == "play" || w.call == "stop" || w.call == "fast_forward" || w.call == "fast_backward" ||
-         w.call == "pause")) {
-        reply(w.call == "play" && w.data.empty() ? 603 : 200, w);
-        return;
     }
     reply(402, w);
 }

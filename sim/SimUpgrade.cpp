@@ -56,9 +56,12 @@ bool waitReady(int fd, short events, const std::atomic<bool>& stop, std::chrono:
     return false;
 }
 
-// 0 when the box takes the image, else the status of its refusal.
-int judgeHeader(const std::string& header, const std::string& ownVersion, bool forced)
+// 0 when the box takes the image, else the status of its refusal. An Android box takes a zip
+// package and leaves the version to the package itself.
+int judgeHeader(const std::string& header, const std::string& ownVersion, bool forced, bool android)
 {
+    if (android)
+        return header.compare(0, 4, std::string("PK\x03\x04", 4)) == 0 ? 0 : 303;
     if (header.size() < kSimImageHeaderSize || header.compare(0, std::strlen(kMagic), kMagic) != 0)
         return 303;
     const std::string versionField = header.substr(std::strlen(kMagic), kSimImageHeaderSize - std::strlen(kMagic));
@@ -84,7 +87,15 @@ void runUpgrade(SimSession& session, int listener, std::atomic<bool>& stop)
     long long received = 0;
     char buf[65536];
     while (received < start.announced && !stop) {
+        if (faults.upgradeStopReadingAfter >= 0 && received >= faults.upgradeStopReadingAfter) {
+            // A box that hangs while taking the image: it neither reads on nor says anything.
+            pauseUnlessStopped(std::chrono::hours(1), stop);
+            ::close(image);
+            return;
+        }
         long long want = std::min<long long>(sizeof buf, start.announced - received);
+        if (faults.upgradeStopReadingAfter >= 0)
+            want = std::min(want, faults.upgradeStopReadingAfter - received);
         if (faults.upgradeCloseImageAfter >= 0) {
             want = std::min(want, faults.upgradeCloseImageAfter - received);
             if (want <= 0)
@@ -106,12 +117,14 @@ void runUpgrade(SimSession& session, int listener, std::atomic<bool>& stop)
         if (header.size() < kSimImageHeaderSize) {
             header.append(buf, static_cast<size_t>(std::min<long long>(n, kSimImageHeaderSize - header.size())));
             if (header.size() == kSimImageHeaderSize &&
-                (verdict = judgeHeader(header, box.value("SoftwareVersion"), start.forced)))
+                (verdict = judgeHeader(header, box.value("SoftwareVersion"), start.forced, box.options().android)))
                 break;
         }
     }
     if (!verdict && received < start.announced)
         verdict = 303; // cut short: not a whole image
+    if (!verdict && header.size() < kSimImageHeaderSize)
+        verdict = judgeHeader(header, box.value("SoftwareVersion"), start.forced, box.options().android);
     if (verdict) {
         box.updateUpgrade([&](SimUpgradeRecord& r) { r.verdict = verdict; });
         session.sendFrame(report(verdict));

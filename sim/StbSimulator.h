@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SimPlayback.h"
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -29,6 +31,7 @@ struct SimOptions {
     bool quiet = true; // no console output
     std::chrono::milliseconds replyLatency{0}; // every reply waits this long, as over a real network
     size_t keptImageBytes = 1 << 20; // firmware image bytes kept for tests (SimUpgradeRecord::image)
+    bool android = false;
 };
 
 // Ways to misbehave, for tests.
@@ -43,6 +46,7 @@ struct SimFaults {
     int pcapUnrecognised = 0;                   // messages the tool does not know, before the capture reports
     bool upgradeStopAnswering = false;          // one progress report after the image, then silence
     long long upgradeCloseImageAfter = -1;      // close the image connection after this many bytes
+    long long upgradeStopReadingAfter = -1;     // stop reading the image (no close, no report) after this many bytes
     int upgradeStrayStatus = 0;                 // a report with this status before the progress reports
     bool upgradeDropLink = false;               // drop the link once the image is in
     bool silent = false;                        // accept connections but never answer, not even the greeting
@@ -109,6 +113,9 @@ public:
         std::lock_guard<std::mutex> guard(mutex_);
         change(upgrade_);
     }
+
+    // What the box plays (playback and trick-play frames).
+    SimPlayback playback;
 
     // Used by the session threads.
     void recordFrame(const std::string& text);

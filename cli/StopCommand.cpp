@@ -1,0 +1,36 @@
+#include "Command.h"
+#include "LinkSession.h"
+
+#include <PlaybackCommand.h>
+
+namespace quillon::cli
+{
+
+namespace
+{
+
+// stop: the box stops playing.
+class StopCommand : public Command
+{
+public:
+    const char* name() const override { return "stop"; }
+    const char* usage() const override { return "stop"; }
+    int run(Context& c) override
+    {
+        if (!c.args.empty())
+            return ExitUsage;
+        LinkSession* link = c.openLink(c);
+        if (!link)
+            return ExitError;
+        return reportResult(c, link->run(playbackRequest(kStopPlayCommand)).get());
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeStopCommand()
+{
+    return std::make_unique<StopCommand>();
+}
+
+} // namespace quillon::cli
