@@ -54,6 +54,8 @@ std::vector<std::unique_ptr<Command>> allCommands();
 std::unique_ptr<Command> makeInfoCommand();
 std::unique_ptr<Command> makeConfigCommand();
 std::unique_ptr<Command> makeSetCommand();
+std::unique_ptr<Command> makeApplyCommand();
+std::unique_ptr<Command> makeImportParamsCommand();
 std::unique_ptr<Command> makeCmdCommand();
 std::unique_ptr<Command> makeChannelsCommand();
 std::unique_ptr<Command> makeExportParamsCommand();

@@ -11,6 +11,7 @@ std::vector<std::unique_ptr<Command>> allCommands()
     commands.push_back(makeInfoCommand());
     commands.push_back(makeConfigCommand());
     commands.push_back(makeSetCommand());
+    commands.push_back(makeApplyCommand());
     commands.push_back(makeCmdCommand());
     commands.push_back(makeChannelsCommand());
     commands.push_back(makeExportParamsCommand());
@@ -25,6 +26,7 @@ std::vector<std::unique_ptr<Command>> allCommands()
     commands.push_back(makeTrickCommand());
     commands.push_back(makeUsbProfilesCommand());
     commands.push_back(makeZoneInfoCommand());
+    commands.push_back(makeImportParamsCommand());
     return commands;
 }
 

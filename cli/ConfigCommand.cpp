@@ -2,25 +2,19 @@
 #include "LinkSession.h"
 
 #include <ConfigInfo.h>
+#include <ParamFile.h>
 
 #include <ostream>
 
-namespace quillon::cli {
-
-// "KEY = VALUE" text of a configuration value; unset values are empty, the time zone in hours.
-std::string configValueText(int index, const ConfigInfo& c)
+namespace quillon::cli
 {
-    if (configFieldIsUnset(index, c))
-        return {};
-    if (std::string(kConfigKeys[static_cast<size_t>(index)]) == "timeZone")
-        return std::to_string(c.timeZone);
-    return encodeConfigValue(index, c);
-}
 
-namespace {
+namespace
+{
 
 // The box's configuration as a parameter file on standard output.
-class ConfigCommand : public Command {
+class ConfigCommand : public Command
+{
 public:
     const char* name() const override { return "config"; }
     const char* usage() const override { return "config"; }
@@ -33,11 +27,8 @@ public:
             return ExitError;
         auto r = link->run(ReqConfigInfo(FuncRead));
         auto* config = dynamic_cast<ResConfigInfo*>(r.get());
-        if (config && config->status != STA_ERROR) {
-            c.out << "[stb]\n";
-            for (int i = 0; i < kConfigKeyCount; ++i)
-                c.out << kConfigKeys[static_cast<size_t>(i)] << " = " << configValueText(i, *config) << "\n";
-        }
+        if (config && config->status != STA_ERROR)
+            c.out << fullParamFileText(*config);
         return reportResult(c, r.get());
     }
 };

@@ -48,6 +48,7 @@ LinkSession::~LinkSession()
 bool LinkSession::open(const std::string& host, int port, const std::string& user, const std::string& password,
                        const std::string& modulusHex, const LinkTimeouts& timeouts)
 {
+    host_ = host;
     service_.setTimeouts(timeouts);
     openFailure_ = OpenFailure::Other;
     if (!modulusHex.empty()) {
@@ -118,14 +119,18 @@ void LinkSession::linkStateChanged(uint8_t) {}
 
 void LinkSession::outputLine(OutputChannel, const std::string& line)
 {
-    // The text comes from the box: control characters would reach the terminal as commands.
-    std::string shown = line;
-    for (char& c : shown) {
+    out_ << terminalSafe(line) << std::endl;
+}
+
+// The text comes from the box: control characters would reach the terminal as commands.
+std::string terminalSafe(std::string text)
+{
+    for (char& c : text) {
         const auto u = static_cast<unsigned char>(c);
         if ((u < 0x20 && c != '\t') || u == 0x7f)
             c = '?';
     }
-    out_ << shown << std::endl;
+    return text;
 }
 
 std::string errorTextOf(const Response& response)

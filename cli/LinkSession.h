@@ -29,6 +29,8 @@ public:
                                   const std::function<void()>& onInterrupt = {});
 
     LinkService& service() { return service_; }
+    // The address given to open, for messages.
+    const std::string& host() const { return host_; }
 
     // Why open() failed, for callers that sort boxes by it.
     enum class OpenFailure { None, Unreachable, Auth, Other };
@@ -43,11 +45,15 @@ public:
 private:
     std::ostream& out_;
     std::ostream& err_;
+    std::string host_;
     Commandio queues_;
     LinkService service_{queues_, this};
     OpenFailure openFailure_ = OpenFailure::None;
     bool handlesInterrupt_ = true;
 };
+
+// Box text made safe for a terminal: control characters (tab excepted) become "?".
+std::string terminalSafe(std::string text);
 
 // The text of a failed response, as the window shows it: the status code's text when there is
 // one, else the message.

@@ -115,6 +115,11 @@ std::string generatedChannelList(int count)
 StbSimulator::StbSimulator(SimOptions options)
     : options_(std::move(options)), values_(defaultValues()), channelList_(generatedChannelList(options_.channels))
 {
+    // A box of the Android family names itself so and offers its own HD modes.
+    if (options_.android) {
+        values_["STBType"] = "1";
+        values_["HDVideoStandard"] = "1080P";
+    }
     loadState();
 }
 

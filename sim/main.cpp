@@ -27,7 +27,7 @@ void onSignal(int)
 void usage()
 {
     std::cout << "usage: quillon-stbsim [--listen ADDR:PORT] [--user NAME] [--password PW] [--channels N]\n"
-                 "                      [--state FILE] [--param-bytes N] [--line-pace MS]\n"
+                 "                      [--state FILE] [--param-bytes N] [--line-pace MS] [--android]\n"
                  "                      [--boxes N] [--latency MS] [--faulty K]\n"
                  "A simulated set-top box on the link protocol (default 127.0.0.1:9003, user "
               << kDefaultUser << ", password " << kDefaultPassword << ").\n"
@@ -105,6 +105,8 @@ int main(int argc, char* argv[])
             options.paramListBytes = std::strtoul(next().c_str(), nullptr, 10);
         } else if (arg == "--line-pace") {
             options.linePace = std::chrono::milliseconds(std::atoi(next().c_str()));
+        } else if (arg == "--android") {
+            options.android = true;
         } else if (arg == "--help" || arg == "-h") {
             usage();
             return 0;

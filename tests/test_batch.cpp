@@ -293,7 +293,8 @@ TEST_F(Batch, ResumeSkipsExactlyTheBoxesThatWereOk)
     const std::string list = dir.file("boxes.csv");
     writeText(list, fleetList(fleet));
     const std::string results = dir.file("results.csv");
-    const std::vector<std::string> command = {"set", "NTPDomain=ntp.example.net"};
+    const std::string snapshots = dir.file("snapshots");
+    const std::vector<std::string> command = {"set", "--snapshot-dir", snapshots, "NTPDomain=ntp.example.net"};
     auto args = [&](std::vector<std::string> options) {
         options.push_back(list);
         options.insert(options.end(), command.begin(), command.end());
@@ -303,12 +304,21 @@ TEST_F(Batch, ResumeSkipsExactlyTheBoxesThatWereOk)
     ResultsByBox first;
     std::string error;
     ASSERT_TRUE(readResults(results, first, error));
+    size_t ok = 0;
     for (size_t i = 0; i < fleet.size(); ++i) {
         if (first.at({fleet.address(i), fleet.port(i)}).status == "ok") {
+            ++ok;
             EXPECT_EQ(fleet.box(i).value("NTPDomain"), "ntp.example.net");
+            // Each box saved its own snapshot before the write, and the results say where.
+            const std::string& message = first.at({fleet.address(i), fleet.port(i)}).message;
+            EXPECT_NE(message.find("snapshot: " + snapshots + "/" + sim::fleetSerial(static_cast<int>(i) + 1)),
+                      std::string::npos)
+                << message;
         }
         fleet.box(i).clearFrames();
     }
+    EXPECT_EQ(ok, fleet.size() - 4);
+    EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(snapshots), fs::directory_iterator())), ok);
 
     // The results file and the resume file may be one file.
     const BatchRun rerun = runBatch(args({"--timeout", "1", "--resume", results, "--results", results}));
@@ -474,4 +484,26 @@ TEST_F(Batch, InterruptWritesAResultForEveryBoxThatWasStarted)
     }
     EXPECT_GE(contacted, 2u) << readText(results);
     EXPECT_LT(contacted, fleet.size());
+}
+
+// --dry-run per box: each box's output file shows what would change there; no box is written.
+TEST_F(Batch, DryRunShowsEachBoxItsChangesAndWritesNone)
+{
+    sim::SimFleet fleet(fleetOptions(3, 0));
+    ASSERT_TRUE(fleet.start());
+    fleet.box(2).setValue("NTPDomain", "ntp.example.net"); // nothing would change on this one
+    const std::string list = dir.file("boxes.csv");
+    writeText(list, fleetList(fleet));
+    const std::string out = dir.file("out");
+    const BatchRun run = runBatch({"--output-dir", out, list, "set", "--dry-run", "--snapshot-dir",
+                                   dir.file("snapshots"), "NTPDomain=ntp.example.net"});
+    EXPECT_EQ(run.code, ExitOk) << run.err;
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(fleet.box(i).value("NTPDomain"), "ntp1.example.net");
+        const std::string shown = readText(out + "/" + fleet.address(i) + ".txt");
+        EXPECT_NE(shown.find("ntp1.example.net"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("ntp.example.net"), std::string::npos) << shown;
+    }
+    EXPECT_EQ(readText(out + "/" + fleet.address(2) + ".txt").find("NTPDomain"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.file("snapshots")));
 }

@@ -103,7 +103,7 @@ TEST_F(Cli, SetSendsOnlyTheChangedKey)
     ASSERT_EQ(frames.size(), 39u); // 38 reads, one write
     EXPECT_EQ(frames.back(), "write^timeZone^null^UTC -05:00");
     EXPECT_EQ(run("set", {"timeZone=-5"}), ExitError); // nothing to send the second time
-    EXPECT_EQ(err.str(), "Nothing to be done for this action.\n");
+    EXPECT_EQ(err.str(), "127.0.0.1: Nothing to be done for this action.\n");
     EXPECT_EQ(run("set", {"noSuchKey=1"}), ExitUsage);
     EXPECT_EQ(run("set", {"timeZone"}), ExitUsage);
 }

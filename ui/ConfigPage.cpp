@@ -1,10 +1,12 @@
 #include "ConfigPage.h"
 
+#include "ParamFileActions.h"
 #include "untMain.h"
 
 #include <Commandio.h>
 #include <ConfigInfo.h>
 #include <Logger.h>
+#include <Utdatacheck.h>
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -18,11 +20,36 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <climits>
+
 namespace quillon
 {
 
 namespace
 {
+
+QString fromStd(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// A combo index from a box value: anything outside the list leaves no selection.
+void selectIndex(QComboBox* box, long long index)
+{
+    box->setCurrentIndex(index >= 0 && index < box->count() ? static_cast<int>(index) : -1);
+}
+
+// The trimmed text of an interval edit as a number of 0 or more; -1 when it is not one.
+int32_t intervalOf(const QLineEdit* edit, bool* valid = nullptr)
+{
+    const QString text = edit->text().trimmed();
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    const bool accepted = text.isEmpty() || (ok && value >= 0);
+    if (valid)
+        *valid = accepted;
+    return ok && value >= 0 ? value : -1;
+}
 
 template <size_t N> QStringList fixedItems(const std::array<const char*, N>& items)
 {
@@ -178,7 +205,19 @@ ConfigPage::ConfigPage(TfrmMain& frame, QWidget* parent) : QWidget(parent), fram
     }
     auto* virtualLan = findChild<QCheckBox*>("chkVirtualLAN");
     connect(virtualLan, &QCheckBox::clicked, this, [this](bool on) { setVirtualLanControls(on); });
+
+    paramFiles_ = std::make_unique<ParamFileActions>(frame_, *this);
+    connect(findChild<QPushButton*>("btnConfigInfoRefresh"), &QPushButton::clicked, this,
+            [this] { btnConfigInfoRefreshClick(); });
+    connect(findChild<QPushButton*>("btnConfigInfoSubmit"), &QPushButton::clicked, this,
+            [this] { btnConfigInfoSubmitClick(); });
+    connect(findChild<QPushButton*>("btnExportParams"), &QPushButton::clicked, this,
+            [this] { paramFiles_->btnExportParamsClick(); });
+    connect(findChild<QPushButton*>("btnImportParams"), &QPushButton::clicked, this,
+            [this] { paramFiles_->btnImportParamsClick(); });
 }
+
+ConfigPage::~ConfigPage() = default;
 
 QWidget* ConfigPage::buildNetworkGroup()
 {
@@ -313,9 +352,14 @@ void ConfigPage::requestConfigRead()
     frame_.showStatus(uiText(411));
 }
 
-// Takes the answer of a configuration read or write and keeps it as the baseline of the next
-// write. Showing the values in the controls comes with the configuration page's own work.
 int ConfigPage::onConfigInfoResponse()
+{
+    return onConfigInfoResponse({});
+}
+
+// Takes the answer of a configuration read or write, shows the values of a read, and keeps the
+// answer's values, whatever its status, as the baseline of the next write.
+int ConfigPage::onConfigInfoResponse(const std::function<void(const ConfigInfo&)>& afterShow)
 {
     int result = 0;
     std::unique_ptr<Response> response = frame_.takeResponse(TypeConfigInfo, result);
@@ -323,21 +367,240 @@ int ConfigPage::onConfigInfoResponse()
         return result;
     Logger& log = Logger::instance();
     log.info("Get config info response");
-    if (response->status == STA_OK) {
-        frame_.showStatus(uiText(404));
-        log.info("STA_OK");
-    } else if (response->status == STA_PART_OK) {
-        frame_.showStatus(uiText(487));
-        log.error("%s", response->message.c_str());
-        log.info("STA_PART_OK");
+    const auto* config = dynamic_cast<const ResConfigInfo*>(response.get());
+    const bool answeredRead = config && response->function == FuncRead;
+    if (response->status == STA_OK || response->status == STA_PART_OK) {
+        if (answeredRead) {
+            showConfigInfo(*config);
+            if (afterShow)
+                afterShow(*config);
+        }
+        if (response->status == STA_OK) {
+            frame_.showStatus(uiText(404));
+            log.info("STA_OK");
+        } else {
+            frame_.showStatus(uiText(487));
+            log.error("%s", response->message.c_str());
+            log.info("STA_PART_OK");
+        }
     } else if (response->status == STA_ERROR) {
         frame_.showStatus(TfrmMain::responseErrorText(*response));
         log.error("STA_ERROR");
     }
-    if (const auto* config = dynamic_cast<const ResConfigInfo*>(response.get()))
+    if (config)
         static_cast<ConfigInfo&>(frame_.storedConfig()) = *config;
     frame_.setWindowMode(Idle);
     return 1;
+}
+
+void ConfigPage::showConfigInfo(const ConfigInfo& c)
+{
+    setConnectTypeControls(static_cast<uint8_t>(c.connectType));
+    const bool android = frame_.stbType() == "1";
+    auto setText = [this](const char* name, const std::string& value) {
+        QLineEdit* e = edit(name);
+        e->setText(fromStd(value));
+        e->setCursorPosition(0); // a long address shows its beginning
+    };
+    auto showStatic = [&] {
+        setText("edtIP", c.stbIP);
+        setText("edtGateway", c.gateway);
+        setText("edtNetmark", c.netmask);
+        setText("edtDNS", c.dns);
+    };
+    if (android)
+        showStatic();
+    switch (c.connectType) {
+    case 1:
+        setText("edtPPoEAccount", c.netUserAccount);
+        setText("edtPPPoEPasswd", c.netUserPassword);
+        break;
+    case 2:
+        setText("edtDHCPAccount", c.dhcpAccount);
+        setText("edtDHCPPasswd", c.dhcpPassword);
+        break;
+    case 3:
+        showStatic();
+        break;
+    default:
+        break;
+    }
+    setText("edtHomepage", c.mainHomepageUrl);
+    setText("edtHomepage1", c.secondaryHomepageUrl);
+    setText("edtUpgradeServer", c.upgradeServer);
+    setText("edtNTP", c.ntpDomain);
+    setText("edtNTP1", c.ntpDomainBackup);
+    selectIndex(combo("cmbTimezone"), static_cast<long long>(c.timeZone) + 12);
+    selectIndex(combo("cmbLogSwitch"), c.qosLogSwitch);
+    edit("edtLogUploadInterval")->setText(QString::number(c.logUploadInterval));
+    setText("edtLogServer", c.logServerUrl);
+    selectIndex(combo("cmbBrowserLogSwitch"), c.browserLogSwitch);
+    setText("edtIptvAccount", c.ntvUserAccount);
+    setText("edtIptvPassword", c.ntvUserPassword);
+    selectIndex(combo("cmbTMSSwitch"), c.tmsEnable);
+    selectIndex(combo("cmbHeartSwitch"), c.tmsHeartBit);
+    selectIndex(combo("cmbTelnet"), c.telnetServiceEnable);
+    edit("edtHeartInterval")->setText(QString::number(c.tmsHeartBitInterval));
+    setText("edtACSAddress", c.managementDomain);
+    setText("edtTMSAccount", c.tmsUsername);
+    setText("edtTMSPasswd", c.tmsPassword);
+    auto byText = [this](const char* name, const std::string& value) {
+        QComboBox* box = combo(name);
+        box->setCurrentIndex(box->findText(fromStd(value), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    };
+    byText("cmbTVStandard", c.sdVideoStandard);
+    byText("cmbHDMIOutput", c.hdVideoStandard);
+    selectIndex(combo("cmbAniFicker"), c.antiFlickerSwitch);
+    byText("cmbChannelSwitch", c.channelSwitchMode);
+    selectIndex(combo("cmbVideoScale"), c.aspectRatio);
+    selectIndex(combo("cmbStreamTranType"), c.transportProtocol);
+    byText("cmbWorkMode", c.workModel);
+    selectIndex(combo("cmbStarupEnter"), c.directPlay);
+    selectIndex(combo("cmbCAProtect"), caRegisterIndex(c.caRegister));
+    setText("edtSerialNumber", c.stbSerialNumber);
+    if (android) {
+        Logger::instance().info("Adnroid box");
+        frame_.applyAndroidLimits();
+    }
+}
+
+int8_t ConfigPage::selectedConnectType() const
+{
+    if (findChild<QRadioButton*>("rbStaticIP")->isChecked())
+        return 3;
+    if (findChild<QRadioButton*>("rbDHCP")->isChecked())
+        return 2;
+    if (findChild<QRadioButton*>("rbPPPoE")->isChecked())
+        return 1;
+    return -1;
+}
+
+bool ConfigPage::checkConfigInputs()
+{
+    if (selectedConnectType() == 3) {
+        const std::pair<const char*, int> addresses[] = {
+            {"edtIP", 415}, {"edtGateway", 416}, {"edtNetmark", 417}, {"edtDNS", 418}};
+        for (const auto& [name, message] : addresses) {
+            if (!isValidIp(edit(name)->text().trimmed().toStdString())) {
+                frame_.showError(uiText(message));
+                return false;
+            }
+        }
+    }
+    const std::pair<const char*, int> intervals[] = {{"edtLogUploadInterval", 419}, {"edtHeartInterval", 420}};
+    for (const auto& [name, message] : intervals) {
+        bool valid = false;
+        intervalOf(edit(name), &valid);
+        if (!valid) {
+            frame_.showError(uiText(message));
+            return false;
+        }
+    }
+    return true;
+}
+
+ConfigInfo ConfigPage::configFromControls() const
+{
+    ConfigInfo c;
+    auto text = [this](const char* name) { return edit(name)->text().toStdString(); };
+    auto index = [this](const char* name) { return static_cast<int32_t>(combo(name)->currentIndex()); };
+    auto shown = [this](const char* name) { return combo(name)->currentText().toStdString(); };
+    c.connectType = selectedConnectType();
+    switch (c.connectType) {
+    case 3:
+        c.stbIP = text("edtIP");
+        c.gateway = text("edtGateway");
+        c.netmask = text("edtNetmark");
+        c.dns = text("edtDNS");
+        break;
+    case 2:
+        c.dhcpAccount = text("edtDHCPAccount");
+        c.dhcpPassword = text("edtDHCPPasswd");
+        break;
+    case 1:
+        c.netUserAccount = text("edtPPoEAccount");
+        c.netUserPassword = text("edtPPPoEPasswd");
+        break;
+    default:
+        break;
+    }
+    c.mainHomepageUrl = text("edtHomepage");
+    c.secondaryHomepageUrl = text("edtHomepage1");
+    c.upgradeServer = text("edtUpgradeServer");
+    c.ntpDomain = text("edtNTP");
+    c.ntpDomainBackup = text("edtNTP1");
+    const int zone = index("cmbTimezone");
+    c.timeZone = zone < 0 ? kTimeZoneUnset : zone - 12;
+    c.qosLogSwitch = index("cmbLogSwitch");
+    c.logUploadInterval = intervalOf(edit("edtLogUploadInterval"));
+    c.logServerUrl = text("edtLogServer");
+    c.browserLogSwitch = index("cmbBrowserLogSwitch");
+    c.ntvUserAccount = text("edtIptvAccount");
+    c.ntvUserPassword = text("edtIptvPassword");
+    c.tmsEnable = index("cmbTMSSwitch");
+    c.tmsHeartBit = index("cmbHeartSwitch");
+    c.telnetServiceEnable = index("cmbTelnet");
+    c.tmsHeartBitInterval = intervalOf(edit("edtHeartInterval"));
+    c.managementDomain = text("edtACSAddress");
+    c.tmsUsername = text("edtTMSAccount");
+    c.tmsPassword = text("edtTMSPasswd");
+    c.sdVideoStandard = shown("cmbTVStandard");
+    c.hdVideoStandard = shown("cmbHDMIOutput");
+    c.channelSwitchMode = shown("cmbChannelSwitch");
+    c.workModel = shown("cmbWorkMode");
+    c.antiFlickerSwitch = index("cmbAniFicker");
+    c.aspectRatio = index("cmbVideoScale");
+    c.transportProtocol = index("cmbStreamTranType");
+    c.directPlay = index("cmbStarupEnter");
+    c.caRegister = caRegisterForIndex(index("cmbCAProtect"));
+    c.stbSerialNumber = text("edtSerialNumber");
+    return c;
+}
+
+void ConfigPage::btnConfigInfoSubmitClick()
+{
+    if (!checkConfigInputs())
+        return;
+    ReqConfigInfo request(FuncWrite);
+    static_cast<ConfigInfo&>(request) = configFromControls();
+    request.baseline = &frame_.storedConfig();
+    frame_.queues().pushRequest(request);
+    frame_.addPendingHandler([this] { return onConfigInfoResponse(); });
+    frame_.setWindowMode(Busy);
+    frame_.showStatus(uiText(412));
+}
+
+void ConfigPage::liftAndroidLimits()
+{
+    refillCombo(combo("cmbHDMIOutput"), fixedItems(kHdmiModes));
+    enable({"cmbBrowserLogSwitch",
+            "lblBrowserLogSwitch",
+            "cmbTVStandard",
+            "lblTVStandard",
+            "lblHDMIOutput",
+            "cmbHDMIOutput",
+            "lblCAProtect",
+            "cmbCAProtect",
+            "lblAniFicker",
+            "cmbAniFicker",
+            "lblVideoScale",
+            "cmbVideoScale",
+            "lblStarupEnter",
+            "cmbStarupEnter",
+            "lblWorkMode",
+            "cmbWorkMode",
+            "edtNTP",
+            "edtNTP1",
+            "cmbTimezone",
+            "edtSerialNumber"},
+           true);
+    const int8_t type = selectedConnectType();
+    setConnectTypeControls(type < 0 ? 255 : static_cast<uint8_t>(type));
+}
+
+QLineEdit* ConfigPage::edit(const char* name) const
+{
+    return findChild<QLineEdit*>(name);
 }
 
 QComboBox* ConfigPage::combo(const char* name) const

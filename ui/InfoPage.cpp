@@ -378,7 +378,10 @@ void InfoPage::showStbInfo(const ResSTBInfo& info)
     setValue("lblQosLogValue", fromStd(info.logServerUrl));
     setValue("lblTMSUrlValue", fromStd(info.managementDomain));
     setValue("lblTVMSUrlValue", fromStd(info.tvmsHeartbitUrl));
+    const bool wasAndroid = frame_.stbType() == "1";
     frame_.setStbType(info.stbType);
+    if (wasAndroid && info.stbType != "1")
+        frame_.liftAndroidLimits();
     if (info.stbType == "1") {
         Logger::instance().info("Adnroid box");
         frame_.fillAndroidHdModes();

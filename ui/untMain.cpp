@@ -189,8 +189,8 @@ void TfrmMain::buildPages()
     for (QWidget* page :
          std::initializer_list<QWidget*>{infoPage_, configPage_, operationsPage_, logPage_, toolsPage_, pcapPage_})
         pgAllPage_->addTab(page, QString());
-    pgAllPage_->setTabEnabled(PageOperate, false);
-    pgAllPage_->setTabEnabled(PageLog, false);
+    operationsPage_->setEnabled(false);
+    logPage_->setEnabled(false);
     setCentralWidget(pgAllPage_);
     connect(pgAllPage_, &QTabWidget::currentChanged, this, [this](int index) { pgAllPageChange(index); });
 }
@@ -396,8 +396,10 @@ void TfrmMain::showLinkState(uint8_t state)
     if (!up)
         startStbClock(-1, false);
     infoPage_->setLinkControls(up);
+    // The sheets' contents follow the link; their tabs stay selectable, so the window stays on the
+    // page the user is on.
     for (int page : {PageConfig, PageOperate, PageLog, PagePcap})
-        pgAllPage_->setTabEnabled(page, up);
+        pgAllPage_->widget(page)->setEnabled(up);
     if (up) {
         Logger::instance().info("STB Connected.");
         return;
@@ -505,6 +507,14 @@ void TfrmMain::applyAndroidLimits()
     for (const char* name : kAndroidLimitedControls)
         if (QWidget* w = findChild<QWidget*>(name))
             w->setEnabled(false);
+}
+
+void TfrmMain::liftAndroidLimits()
+{
+    configPage_->liftAndroidLimits();
+    if (QWidget* w = findChild<QWidget*>("chkForceUpgrade"))
+        w->setEnabled(true);
+    operationsPage_->setPlayMode(operationsPage_->playMode());
 }
 
 void TfrmMain::fillAndroidHdModes()

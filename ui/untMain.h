@@ -95,6 +95,8 @@ public:
     void pgAllPageChange(int index);
 
     void applyAndroidLimits();
+    // A box of the standard family after an Android box: its lists and controls again.
+    void liftAndroidLimits();
     void fillAndroidHdModes();
     void fillLocalAddresses();
 

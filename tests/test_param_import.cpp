@@ -1,0 +1,218 @@
+// The value checks and the parameter-file import and writers.
+#include <ParamFile.h>
+#include <ParamImport.h>
+#include <Utdatacheck.h>
+
+#include <gtest/gtest.h>
+
+using namespace quillon;
+
+namespace
+{
+
+ParamImport import(const std::string& body)
+{
+    return importParamsText("[stb]\r\n" + body);
+}
+
+std::vector<std::string> messagesOf(const std::string& body)
+{
+    return import(body).messages;
+}
+
+const std::string kValidBase = "connecttype = 2\r\nHDVideoStandard = 720p50Hz\r\n";
+
+ConfigInfo sampleConfig()
+{
+    ConfigInfo c;
+    c.connectType = 3;
+    c.stbIP = "10.0.0.5";
+    c.gateway = "10.0.0.1";
+    c.netmask = "255.255.255.0";
+    c.dns = "10.0.0.2";
+    c.dhcpAccount = "d";
+    c.dhcpPassword = "dp";
+    c.netUserAccount = "n";
+    c.netUserPassword = "np";
+    c.sdVideoStandard = "NTSC";
+    c.hdVideoStandard = "1080i50Hz";
+    c.antiFlickerSwitch = 0;
+    c.channelSwitchMode = "last picture";
+    c.aspectRatio = 1;
+    c.mainHomepageUrl = "http://h/" + std::string(300, 'a'); // longer than any line buffer
+    c.secondaryHomepageUrl = "null";
+    c.upgradeServer = "u";
+    c.ntpDomain = "ntp";
+    c.ntpDomainBackup = "ntp2";
+    c.timeZone = -12;
+    c.qosLogSwitch = 1;
+    c.logUploadInterval = 0;
+    c.logServerUrl = "l";
+    c.browserLogSwitch = 1;
+    c.ntvUserAccount = "i";
+    c.ntvUserPassword = "ip";
+    c.tmsEnable = 0;
+    c.tmsHeartBit = 1;
+    c.telnetServiceEnable = 0;
+    c.tmsHeartBitInterval = 60;
+    c.managementDomain = "m";
+    c.tmsUsername = "t";
+    c.tmsPassword = "tp";
+    c.transportProtocol = 3;
+    c.workModel = "set_test_mode";
+    c.directPlay = 2;
+    c.caRegister = '4';
+    c.stbSerialNumber = "SN";
+    return c;
+}
+
+} // namespace
+
+TEST(Utdatacheck, IpCheckIsUnanchoredButRefusesOctetsAbove255)
+{
+    EXPECT_TRUE(isValidIp("192.168.1.30"));
+    EXPECT_FALSE(isValidIp("192.168.1.300"));
+    EXPECT_TRUE(isValidIp("a 10.0.0.1 b"));
+    EXPECT_FALSE(isValidIp(""));
+    EXPECT_FALSE(isValidIp("1.2.3"));
+    EXPECT_FALSE(isValidIp("gw"));
+}
+
+TEST(Utdatacheck, IntegersSwitchesListsAndTimeZones)
+{
+    for (const char* yes : {"5", "+5", "-05", "2147483648"})
+        EXPECT_TRUE(isInteger(yes)) << yes;
+    for (const char* no : {"", "+", "5a", " 5", "0x10"})
+        EXPECT_FALSE(isInteger(no)) << no;
+    int32_t v = 7;
+    EXPECT_TRUE(parseSwitch("1", v));
+    EXPECT_EQ(v, 1);
+    EXPECT_FALSE(parseSwitch("2", v));
+    EXPECT_FALSE(parseSwitch("", v));
+    const std::pair<const char*, int> zones[] = {{"+8:00", 8}, {"-12:00", -12}, {"0800", 8}, {"-0500", -5},
+                                                 {"13", 13},   {"+14:00", 1},   {"|5", 0}};
+    for (const auto& [text, hours] : zones) {
+        int32_t h = 99;
+        EXPECT_TRUE(parseTimeZone(text, h)) << text;
+        EXPECT_EQ(h, hours) << text;
+    }
+    int32_t h = 0;
+    EXPECT_FALSE(parseTimeZone("UTC", h));
+    const int ints[] = {1, 2, 3};
+    EXPECT_EQ(joinInts(ints, 3), "1,2,3");
+    EXPECT_TRUE(isInIntList(ints, 3, 2));
+    EXPECT_FALSE(isInIntList(ints, 2, 3));
+    const char* const texts[] = {"PAL", "NTSC"};
+    EXPECT_EQ(joinTexts(texts, 2), "PAL,NTSC");
+    EXPECT_FALSE(isInTextList(texts, 2, "pal"));
+    EXPECT_TRUE(isInRange(0, 12, 12));
+    EXPECT_FALSE(isInRange(0, 12, 13));
+}
+
+TEST(ParamImport, FileWithOnlyTheSectionAsksForConnectTypeAndHdMode)
+{
+    const ParamImport r = import("");
+    EXPECT_EQ(r.messages, (std::vector<std::string>{"Not found connecttype=100", "HDVideoStandard not set"}));
+    EXPECT_EQ(r.config, ConfigInfo());
+    EXPECT_EQ(r.messageText(), "Not found connecttype=100\nHDVideoStandard not set\n");
+    EXPECT_EQ(messagesOf("connecttype = 2\r\n"), std::vector<std::string>{"HDVideoStandard not set"});
+    EXPECT_EQ(import("connecttype = 2\r\n").config.connectType, 2);
+}
+
+// Every rule's message, exactly as the user sees it.
+TEST(ParamImport, RefusedValuesGiveTheirRulesMessage)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"connecttype = 4", "Connecttype isn't in {1,2,3}"},
+        {"connecttype = two", "Connecttype isn't a integer."},
+        {"connecttype = -1", "Connecttype isn't in {1,2,3}"},
+        {"gateway = gw", "gateway isn't a valid ip."},
+        {"timeZone = UTC", "timeZone is a invalid value."},
+        {"QoSLogSwitch = 2", "QoSLogSwitch isn't 0 or 1."},
+        {"QoSLogSwitch = on", "QoSLogSwitch isn't 0 or 1."},
+        {"browser_log_switch = 3", "BrowserLogSwitch isn't 0 or 1."},
+        {"LogUploadInterval = 5s", "LogUploadInterval isn't a integer."},
+        {"SDVideoStandard = SECAM", "SDVideoStandard isn't in {PAL,NTSC}"},
+        {"channelSwitchMode = fast", "channelSwitchMode isn't in {normal,smooth switch,last picture}"},
+        {"workModel = x", "workModel isn't in {set_work_mode,set_test_mode,set_autotest_mode,set_scriptrecord_mode}"},
+        {"TransportProtocol = 4", "TransportProtocol isn't in {0,1,2,3}"},
+        {"directplay = x", "directplay isn't a integer."},
+        {"qv_op_CAregister = 5", "qv_op_CAregister isn't in {0,1,2,3,4}"},
+    };
+    for (const auto& [line, message] : cases) {
+        // The base lines come after the tested key so that a case-insensitive first match wins.
+        const ParamImport r = import(std::string(line) + "\r\n" + kValidBase);
+        EXPECT_EQ(r.messages, std::vector<std::string>{message}) << line;
+        EXPECT_EQ(
+            r.invalid[static_cast<size_t>(configKeyIndex(std::string(line).substr(0, std::string(line).find(' '))))],
+            true)
+            << line;
+    }
+}
+
+TEST(ParamImport, HdModesNullAndFieldValues)
+{
+    const std::pair<const char*, const char*> modes[] = {
+        {"5", "720p50Hz"}, {"720p50Hz", "720p50Hz"}, {"-1", "disable"}, {"1080P", "1080P"}};
+    for (const auto& [value, mode] : modes) {
+        const ParamImport r = import(std::string("connecttype = 1\r\nHDVideoStandard = ") + value + "\r\n");
+        EXPECT_TRUE(r.messages.empty()) << value;
+        EXPECT_EQ(r.config.hdVideoStandard, mode) << value;
+    }
+    EXPECT_EQ(messagesOf("connecttype = 1\r\nHDVideoStandard = 13\r\n"),
+              std::vector<std::string>{"HDVideoStandard isn't between 0 and 12"});
+    EXPECT_EQ(messagesOf("connecttype = 1\r\nHDVideoStandard = 4K\r\n"),
+              std::vector<std::string>{"HDVideoStandard is a invalid value."});
+
+    const ParamImport r = import(kValidBase +
+                                 "stbIP = null\r\nMain_HomepageUrl = null\r\ntimeZone = +8:00\r\n"
+                                 "qv_op_CAregister = +3\r\nSTBSERIALNUMBER = first\r\n"
+                                 "STBSerialNumber = second\r\nNTPDomain = " +
+                                 std::string(3000, 'n') + "\r\n");
+    EXPECT_TRUE(r.messages.empty());
+    EXPECT_EQ(r.config.stbIP, "");
+    EXPECT_EQ(r.config.mainHomepageUrl, "null");
+    EXPECT_EQ(r.config.timeZone, 8);
+    EXPECT_EQ(r.config.caRegister, '3'); // the digit, never the sign
+    EXPECT_EQ(r.config.stbSerialNumber, "first");
+    EXPECT_EQ(r.config.ntpDomain.size(), kParamValueMax);
+    EXPECT_TRUE(r.present[static_cast<size_t>(configKeyIndex("NTPDomain"))]);
+    EXPECT_FALSE(r.present[static_cast<size_t>(configKeyIndex("dns"))]);
+}
+
+// Faults caught: a writer whose file the import reads differently from what was written.
+TEST(ParamFile, EveryKeyFileReadsBackToTheSameRecord)
+{
+    const ConfigInfo c = sampleConfig();
+    const ParamImport r = importParamsText(fullParamFileText(c));
+    EXPECT_TRUE(r.messages.empty()) << r.messageText();
+    EXPECT_EQ(r.config, c);
+    for (int i = 0; i < kConfigKeyCount; ++i)
+        EXPECT_TRUE(paramValueKeptExactly(encodeConfigValue(i, c))) << i;
+    EXPECT_FALSE(paramValueKeptExactly(" lead"));
+    EXPECT_FALSE(paramValueKeptExactly("a\nb"));
+    EXPECT_FALSE(paramValueKeptExactly(std::string(kParamValueMax + 1, 'x')));
+}
+
+// Faults caught: long values cut by the line buffer; an empty text written otherwise than as
+// nothing after "= "; the DHCP account lost by an export and re-import.
+TEST(ParamFile, ExportWriterFormat)
+{
+    ConfigInfo c = sampleConfig();
+    c.stbIP.clear();
+    c.timeZone = 8;
+    c.ntpDomain = "ntp\r\nconnecttype = 1"; // cannot smuggle a key in
+    const std::string text = paramFileText(c);
+    EXPECT_EQ(text.rfind("[stb]\nconnecttype = 3\nstbIP = \ngateway = 10.0.0.1\n", 0), 0u) << text;
+    EXPECT_NE(text.find("\ntimeZone = +8:00\n"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 22), "TransportProtocol = 3\n");
+    const ParamImport r = importParamsText(text);
+    EXPECT_EQ(r.config.mainHomepageUrl, c.mainHomepageUrl);
+    EXPECT_EQ(r.config.dhcpAccount, "d");
+    EXPECT_EQ(r.config.connectType, 3);
+    EXPECT_EQ(r.config.ntpDomain, "ntp  connecttype = 1");
+    EXPECT_EQ(r.messages, std::vector<std::string>{"HDVideoStandard not set"}); // the writer leaves it out
+    ConfigInfo unset;
+    EXPECT_NE(paramFileText(unset).find("\ntimeZone = -13:00\n"), std::string::npos);
+    EXPECT_NE(paramFileText(unset).find("\nLogUploadInterval = -1\n"), std::string::npos);
+}
