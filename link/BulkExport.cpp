@@ -76,12 +76,13 @@ bool runBulkExport(StbLink& link, const BulkExportSpec& spec, Response& response
     bool started = false;
     bool firstReceive = true;
     std::string chunk;
+    std::string partial; // the start of a record cut off by the end of the previous segment
     DataEntityList slices;
     for (;;) {
         if (spec.pauseBetweenSegments && !firstReceive)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         firstReceive = false;
-        const int n = link.receiveStreamDecrypted(chunk, link.timeouts.reply);
+        int n = link.receiveStreamDecrypted(chunk, link.timeouts.reply);
         if (n < 0) {
             setLinkFailure(link, 353, response);
             return true;
@@ -92,9 +93,22 @@ bool runBulkExport(StbLink& link, const BulkExportSpec& spec, Response& response
             return true;
         }
         log.debug("recv size:%d", n);
+        if (!partial.empty()) {
+            chunk.insert(0, partial);
+            n += static_cast<int>(partial.size());
+            partial.clear();
+        }
         slices.clear();
         splitData(chunk.data(), n, '\0', slices);
         for (const DataEntity& slice : slices) {
+            // A segment may end anywhere in a record. Before the data, a record too short to be
+            // told apart ("200read^6" of "200read^60") waits for the rest in the next segment.
+            const bool last = slice.data + slice.length == chunk.data() + n;
+            if (!started && last && slice.data[slice.length - 1] != '\0' &&
+                static_cast<size_t>(slice.length) < dataPrefix.size()) {
+                partial.assign(slice.data, static_cast<size_t>(slice.length));
+                break;
+            }
             const std::string_view text(slice.data, strnlen(slice.data, static_cast<size_t>(slice.length)));
             int value = 0;
             if (parseProgress(slice.data, slice.length, "200read^", spec.guard, value)) {
@@ -131,6 +145,14 @@ bool runBulkExport(StbLink& link, const BulkExportSpec& spec, Response& response
             if (slice.data[slice.length - 1] == '\0') {
                 percent = 100;
                 response.setResult(STA_OK, "", 0);
+                // The padding of the stream follows its last zero byte. When the segment ended
+                // right there, the padding block is still on its way: it is taken off the link
+                // now, or it would be read as the answer to the next request.
+                if (last) {
+                    std::string tail;
+                    link.receiveStreamDecrypted(tail, std::min<std::chrono::milliseconds>(
+                                                          link.timeouts.reply, std::chrono::seconds(1)));
+                }
                 return true;
             }
         }

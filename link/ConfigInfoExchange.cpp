@@ -38,7 +38,7 @@ void configInfoExchange(StbLink& link, const ReqConfigInfo& request)
         ++sent;
         log.debug("send data:%s", frame.c_str() + kAuthFieldSize);
         std::string reply;
-        const int n = sendAndReceive(link, frame, reply, response);
+        const int n = sendAndReceive(link, frame, reply, response, function.c_str(), key);
         if (n < 0) {
             link.queues.pushResponse(response);
             return;

@@ -5,6 +5,8 @@
 #include <Logger.h>
 #include <StringTable.h>
 
+#include <chrono>
+
 namespace quillon {
 
 void setLinkFailure(StbLink& link, int stringId, Response& response)
@@ -27,16 +29,38 @@ void setMultiKeyResult(Response& response, int sent, int succeeded, const std::s
         response.setResult(STA_PART_OK, failures, 0);
 }
 
-int sendAndReceive(StbLink& link, const std::string& frame, std::string& reply, Response& response)
+namespace {
+
+// "200read^CASType^..." read while waiting for read^ChipId: the box answered an earlier frame late.
+bool answersAnotherCall(const std::string& reply, const char* function, const char* call)
+{
+    const std::string echo = std::string(function) + "^";
+    if (reply.size() < 3 || reply.compare(3, echo.size(), echo) != 0)
+        return false; // no echo to judge by: taken as the answer
+    const std::string own = std::string(call) + "^";
+    return reply.compare(3 + echo.size(), own.size(), own) != 0;
+}
+
+} // namespace
+
+int sendAndReceive(StbLink& link, const std::string& frame, std::string& reply, Response& response,
+                   const char* function, const char* call)
 {
     if (link.sendEncrypted(frame) < 0) {
         setLinkFailure(link, 352, response);
         return -1;
     }
-    const int n = link.receiveDecrypted(reply);
-    if (n < 0)
-        setLinkFailure(link, 353, response);
-    return n;
+    const auto deadline = std::chrono::steady_clock::now() + link.timeouts.reply;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int n = left.count() > 0 ? link.receiveDecrypted(reply, left) : 0;
+        if (n < 0)
+            setLinkFailure(link, 353, response);
+        if (n <= 0 || !function || !call || !answersAnotherCall(reply, function, call))
+            return n;
+        Logger::instance().warn("late reply dropped:%s", reply.substr(0, 64).c_str());
+    }
 }
 
 } // namespace quillon

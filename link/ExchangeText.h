@@ -17,8 +17,11 @@ void setLinkFailure(StbLink& link, int stringId, Response& response);
 void setMultiKeyResult(Response& response, int sent, int succeeded, const std::string& failures);
 
 // One frame and its reply: the reply's length, 0 when none came within the wait, or -1 when the
-// link failed (the failure is then set in `response`).
-int sendAndReceive(StbLink& link, const std::string& frame, std::string& reply, Response& response);
+// link failed (the failure is then set in `response`). With `function` and `call` given, a reply
+// that echoes the same function but another call is the late answer to an earlier frame: it is
+// dropped and the wait goes on within the same limit.
+int sendAndReceive(StbLink& link, const std::string& frame, std::string& reply, Response& response,
+                   const char* function = nullptr, const char* call = nullptr);
 
 // One result or failure text, formatted as the worker's 256-byte message buffer holds it.
 template <typename... Args>

@@ -12,6 +12,7 @@
 #include <openssl/param_build.h>
 #include <openssl/rsa.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -200,6 +201,24 @@ void connectExchange(StbLink& link, const ReqConnect& request)
     const auto deadline = std::chrono::steady_clock::now() + link.timeouts.reply;
     while (got > 0 && got < kRsaBlock + 3 + 10 && std::chrono::steady_clock::now() < deadline) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int more = link.receiveTillCh(reply + got, kFrameBufferSize - got, -1, -1, left);
+        if (more <= 0)
+            break;
+        got += more;
+    }
+    // The rest of the echo (initialize^connection^null and its zero byte) belongs to this reply as
+    // well; left behind it would be taken for the start of the next one. A box that stops short of
+    // it is given a moment, not the whole limit.
+    static constexpr char kEcho[] = "initialize^connection^null";
+    const auto restDeadline = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(500));
+    auto echoIncomplete = [&] {
+        const int echoed = got - kRsaBlock - 3;
+        return echoed >= 0 && echoed < static_cast<int>(sizeof kEcho) &&
+               std::memcmp(reply + kRsaBlock + 3, kEcho, static_cast<size_t>(echoed)) == 0;
+    };
+    while (got > 0 && echoIncomplete() && std::chrono::steady_clock::now() < restDeadline) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(restDeadline - std::chrono::steady_clock::now());
         const int more = link.receiveTillCh(reply + got, kFrameBufferSize - got, -1, -1, left);
         if (more <= 0)
             break;

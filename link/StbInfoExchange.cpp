@@ -93,7 +93,7 @@ void stbInfoExchange(StbLink& link, const ReqSTBInfo&)
         const std::string frame = buildFrame(link.authField.data(), "read", key, "null");
         log.debug("send data:%s", frame.c_str() + kAuthFieldSize);
         std::string reply;
-        const int n = sendAndReceive(link, frame, reply, response);
+        const int n = sendAndReceive(link, frame, reply, response, "read", key);
         if (n < 0) {
             link.queues.pushResponse(response);
             return;

@@ -249,6 +249,7 @@ int StbLink::receiveCipher(std::string& cipher, std::chrono::milliseconds timeou
 int StbLink::receiveDecrypted(std::string& plaintext, std::chrono::milliseconds timeout)
 {
     plaintext.clear();
+    const auto deadline = Clock::now() + timeout;
     std::string cipher;
     const int d = receiveCipher(cipher, timeout, false);
     if (d < 0) {
@@ -258,24 +259,42 @@ int StbLink::receiveDecrypted(std::string& plaintext, std::chrono::milliseconds 
     if (d == 0)
         return 0;
 
-    std::string plain(cipher.size(), '\0');
-    auto* out = reinterpret_cast<uint8_t*>(plain.data());
-    const auto* in = reinterpret_cast<const uint8_t*>(cipher.data());
-    if (aes_cbc_decrypt(in, d, sessionKey.data(), reinterpret_cast<const uint8_t*>(kLinkIv), out) < 0) {
-        Logger::instance().error("aes_cbc_decrypt() failed.");
-        return -1;
-    }
-    // Every frame starts afresh from the fixed vector. When two frames arrived in one read, the
-    // first ends with its zero byte and padding on a block boundary (decrypted correctly, as it
-    // came first); the rest is the next frame and waits for the next call.
-    size_t length = cipher.size();
-    for (size_t end = kAesBlock; end < cipher.size(); end += kAesBlock) {
-        if (endsLikeAFrame(out, end)) {
-            carry_.insert(0, cipher, end, std::string::npos);
-            length = end;
-            break;
+    std::string plain;
+    size_t length = 0;
+    for (;;) {
+        plain.assign(cipher.size(), '\0');
+        auto* out = reinterpret_cast<uint8_t*>(plain.data());
+        const auto* in = reinterpret_cast<const uint8_t*>(cipher.data());
+        if (aes_cbc_decrypt(in, static_cast<int>(cipher.size()), sessionKey.data(),
+                            reinterpret_cast<const uint8_t*>(kLinkIv), out) < 0) {
+            Logger::instance().error("aes_cbc_decrypt() failed.");
+            return -1;
         }
+        // Every frame starts afresh from the fixed vector. When two frames arrived in one read, the
+        // first ends with its zero byte and padding on a block boundary (decrypted correctly, as it
+        // came first); the rest is the next frame and waits for the next call.
+        length = 0;
+        for (size_t end = kAesBlock; end <= cipher.size(); end += kAesBlock) {
+            if (endsLikeAFrame(out, end)) {
+                length = end;
+                break;
+            }
+        }
+        // The network may cut a reply on a block boundary too: a read that does not end like a
+        // frame waits for the rest within the same limit. A reply that never completes is taken
+        // as it stands.
+        if (length > 0 || cipher.size() >= static_cast<size_t>(kMaxReceive))
+            break;
+        std::string more;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || receiveCipher(more, left, false) <= 0)
+            break;
+        cipher += more;
     }
+    if (length == 0)
+        length = cipher.size();
+    if (length < cipher.size())
+        carry_.insert(0, cipher, length, std::string::npos);
     plain.resize(length);
 
     const int p = static_cast<signed char>(plain.back());
@@ -327,14 +346,15 @@ int StbLink::receiveStreamDecrypted(std::string& plaintext, std::chrono::millise
         Logger::instance().error("aes_cbc_decrypt() failed.");
         return -1;
     }
-    // Only the end of the whole stream is padded. A segment that merely ends on a small byte
-    // (a line feed, say) is data, so padding is zeroed only when it is well-formed.
+    // Only the end of the whole stream is padded, right behind the zero byte of its last record
+    // (or alone in a segment of its own). A segment that merely ends on a small byte (a line feed,
+    // a value byte that looks like padding) is data and stays as it is.
     const auto* bytes = reinterpret_cast<const uint8_t*>(plain.data());
     const uint8_t p = bytes[d - 1];
-    bool padded = p >= 1 && p <= kAesBlock;
+    bool padded = p >= 1 && p <= kAesBlock && p <= d;
     for (int i = d - p; padded && i < d; ++i)
         padded = bytes[i] == p;
-    if (padded)
+    if (padded && (p == d || bytes[d - p - 1] == 0))
         std::memset(plain.data() + d - p, 0, p);
     return d;
 }

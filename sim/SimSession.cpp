@@ -2,18 +2,14 @@
 
 #include "StbSimulator.h"
 
-#include <Frame.h>
-#include <Session.h>
+#include "SimCrypto.h"
 
-#include <openssl/bio.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
 #include <openssl/rand.h>
-#include <openssl/rsa.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <memory>
+#include <random>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -27,43 +23,24 @@ namespace {
 
 constexpr size_t kHandshakeSize = 50;
 constexpr size_t kMaxPending = 8192; // anything longer without a frame end is garbage
+constexpr size_t kMaxSegment = 1440;  // the tool reads at most this much at a time
+constexpr const char* kHello = "initialize^connection^null";
 
-// The key handed to the tool, sealed with the box's private key (PKCS#1 type 1).
-std::string sealSessionKey(const uint8_t* key, size_t length)
+// `count` - 1 distinct offsets strictly inside 0..length, drawn from `random`, sorted.
+std::vector<size_t> randomCuts(size_t length, int count, std::mt19937& random)
 {
-    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(kSimBoxPrivateKeyPem, -1), BIO_free);
-    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> pkey(
-        bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr) : nullptr, EVP_PKEY_free);
-    if (!pkey)
-        return {};
-    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(EVP_PKEY_CTX_new(pkey.get(), nullptr),
-                                                                    EVP_PKEY_CTX_free);
-    unsigned char out[512];
-    size_t outLen = sizeof out;
-    if (!ctx || EVP_PKEY_sign_init(ctx.get()) != 1 || EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1 ||
-        EVP_PKEY_sign(ctx.get(), out, &outLen, key, length) != 1)
-        return {};
-    return std::string(reinterpret_cast<const char*>(out), outLen);
-}
-
-bool validPadding(const uint8_t* plain, size_t length)
-{
-    const uint8_t p = plain[length - 1];
-    if (p < 1 || p > kAesBlock || length < p)
-        return false;
-    for (size_t i = length - p; i < length; ++i) {
-        if (plain[i] != p)
-            return false;
+    std::vector<size_t> cuts;
+    if (length < 2 || count < 2)
+        return cuts;
+    std::uniform_int_distribution<size_t> at(1, length - 1);
+    for (int i = 1; i < count && cuts.size() < length - 1; ++i) {
+        size_t c = at(random);
+        while (std::find(cuts.begin(), cuts.end(), c) != cuts.end())
+            c = c % (length - 1) + 1;
+        cuts.push_back(c);
     }
-    return true;
-}
-
-std::string pkcs5Pad(const std::string& text)
-{
-    const int n = pkcs5PaddedLength(static_cast<int>(text.size()));
-    std::string padded = text;
-    padded.append(static_cast<size_t>(n) - text.size(), static_cast<char>(n - text.size()));
-    return padded;
+    std::sort(cuts.begin(), cuts.end());
+    return cuts;
 }
 
 } // namespace
@@ -142,7 +119,7 @@ bool SimSession::sendAllBytes(const char* data, size_t length)
     return true;
 }
 
-void SimSession::replyDelay()
+void SimSession::waitLatency()
 {
     const auto latency = box_.options().replyLatency;
     if (latency.count() > 0)
@@ -169,12 +146,12 @@ bool SimSession::handshake()
             return false;
         hello.append(buf, static_cast<size_t>(n));
     }
-    const std::string expected = firstAuthField(box_.options().user, box_.options().password);
-    const bool wellFormed = hello.compare(kAuthFieldSize, std::string::npos, "initialize^connection^null") == 0;
+    const std::string expected = boxLoginField(box_.options().user, box_.options().password);
+    const bool wellFormed = hello.compare(kBoxFieldSize, std::string::npos, kHello) == 0;
     std::string status = "200";
     if (!wellFormed)
         status = "402";
-    else if (hello.compare(0, kAuthFieldSize, expected) != 0)
+    else if (hello.compare(0, kBoxFieldSize, expected) != 0)
         status = "501";
     else if (!box_.claimClient(this))
         status = "404";
@@ -183,14 +160,17 @@ bool SimSession::handshake()
     if (status == "200") {
         if (RAND_bytes(key_.data(), static_cast<int>(key_.size())) != 1)
             return false;
-        block = box_.faults().wrongSessionKeyBlock ? std::string(128, '\x5A') : sealSessionKey(key_.data(), key_.size());
+        block = box_.faults().wrongSessionKeyBlock ? std::string(128, '\x5A') : boxSealKey(key_.data(), key_.size());
         if (block.size() != 128)
             return false;
         box_.noteSessionKey(std::string(reinterpret_cast<const char*>(key_.data()), key_.size()));
     }
-    const std::string answer = block + status + "initialize^connection^null" + '\0';
-    replyDelay();
-    sendAllBytes(answer.data(), answer.size());
+    const std::string answer = block + status + kHello + '\0';
+    waitLatency();
+    {
+        std::lock_guard<std::mutex> guard(sendMutex_);
+        sendReply(answer, answer);
+    }
     if (status != "200") {
         if (status != "404")
             box_.releaseClient(this);
@@ -201,31 +181,30 @@ bool SimSession::handshake()
 
 void SimSession::serve()
 {
-    const std::string field = sessionAuthField(std::string(reinterpret_cast<const char*>(key_.data()), key_.size()));
+    const std::string field = boxSessionField(key_.data());
+    BoxCipher cipher(key_.data(), false);
     std::string pending;
     char buf[4096];
     for (;;) {
         // A frame ends where its padding does; frames that arrive together are taken apart.
         bool progressed = true;
-        while (progressed && pending.size() >= 2 * kAesBlock) {
+        while (progressed && pending.size() >= 2 * kBoxBlock) {
             progressed = false;
             // One pass from the fixed vector: the first frame comes out right, and its end is the
             // first block boundary behind the 24-byte field (whose key bytes may look like padding)
             // that carries well-formed padding.
-            const size_t whole = pending.size() / kAesBlock * kAesBlock;
-            std::string plain(whole, '\0');
-            auto* out = reinterpret_cast<uint8_t*>(plain.data());
-            aes_cbc_decrypt(reinterpret_cast<const uint8_t*>(pending.data()), static_cast<int>(whole), key_.data(),
-                            reinterpret_cast<const uint8_t*>(kLinkIv), out);
-            for (size_t end = 2 * kAesBlock; end <= whole; end += kAesBlock) {
-                if (!validPadding(out, end))
+            cipher.restart();
+            const std::string plain = cipher.update(std::string_view(pending).substr(0, pending.size() / kBoxBlock * kBoxBlock));
+            for (size_t end = 2 * kBoxBlock; end <= plain.size(); end += kBoxBlock) {
+                const size_t length = boxUnpaddedLength(std::string_view(plain).substr(0, end));
+                if (length == std::string_view::npos)
                     continue;
-                plain.resize(end - out[end - 1]);
+                const std::string text = plain.substr(0, length);
                 pending.erase(0, end);
-                if (plain.compare(0, kAuthFieldSize, field) != 0)
-                    reply(501, splitFrameWords(plain.substr(std::min(plain.size(), size_t(kAuthFieldSize)))));
+                if (text.compare(0, kBoxFieldSize, field) != 0)
+                    reply(501, splitFrameWords(text.substr(std::min(text.size(), kBoxFieldSize))));
                 else
-                    handleFrame(plain.substr(kAuthFieldSize));
+                    handleFrame(text.substr(kBoxFieldSize));
                 progressed = true;
                 break;
             }
@@ -239,18 +218,51 @@ void SimSession::serve()
     }
 }
 
+void SimSession::sendPieces(const std::string& cipher, const std::string& plain, std::vector<size_t> cuts,
+                            bool stream, bool paced)
+{
+    const auto faults = box_.faultsSnapshot();
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    cuts.erase(std::remove_if(cuts.begin(), cuts.end(), [&](size_t c) { return c == 0 || c >= cipher.size(); }),
+               cuts.end());
+    cuts.push_back(cipher.size());
+    size_t at = 0;
+    for (size_t end : cuts) {
+        if (at > 0 && paced && faults->pieceGap.count() > 0)
+            std::this_thread::sleep_for(faults->pieceGap);
+        if (faults->recordPieces)
+            box_.recordPiece({stream, at, end, plain.substr(at, end - at)});
+        if (!sendAllBytes(cipher.data() + at, end - at))
+            return;
+        at = end;
+    }
+}
+
 void SimSession::sendFrame(const std::string& text)
 {
-    const std::string cipher = encryptFrame(text + '\0', key_.data());
-    replyDelay();
+    const std::string plain = boxPad(text + '\0');
+    const std::string cipher = boxEncryptFrame(key_.data(), text + '\0');
+    waitLatency();
     std::lock_guard<std::mutex> guard(sendMutex_);
-    if (box_.faultsSnapshot()->splitReplies && cipher.size() > 7) {
-        sendAllBytes(cipher.data(), 7);
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        sendAllBytes(cipher.data() + 7, cipher.size() - 7);
-    } else {
-        sendAllBytes(cipher.data(), cipher.size());
+    sendReply(cipher, plain);
+}
+
+void SimSession::sendReply(const std::string& bytes, const std::string& plain)
+{
+    const auto faults = box_.faultsSnapshot();
+    std::vector<size_t> cuts = faults->replyCuts;
+    if (faults->splitReplies)
+        cuts.push_back(7);
+    if (faults->replyPieces > 1) {
+        std::mt19937 random(faults->cutSeed + ++piecesDrawn_);
+        const auto drawn = randomCuts(bytes.size(), faults->replyPieces, random);
+        cuts.insert(cuts.end(), drawn.begin(), drawn.end());
     }
+    if (cuts.empty())
+        sendAllBytes(bytes.data(), bytes.size());
+    else
+        sendPieces(bytes, plain, std::move(cuts), false, true);
 }
 
 void SimSession::reply(int status, const FrameWords& w, const std::string& value)
@@ -262,40 +274,42 @@ void SimSession::reply(int status, const FrameWords& w, const std::string& value
 
 void SimSession::prepareStream(const std::string& plaintext, PreparedStream& out)
 {
-    const std::string padded = pkcs5Pad(plaintext);
-    const size_t maxSegment = std::max<size_t>(kAesBlock, box_.faultsSnapshot()->maxSegment / kAesBlock * kAesBlock);
-    out.maxSegment = box_.faultsSnapshot()->maxSegment;
-    out.cipher.assign(padded.size(), '\0');
+    const auto faults = box_.faultsSnapshot();
+    const std::string padded = boxPad(plaintext);
+    const size_t maxSegment =
+        std::clamp<size_t>(faults->maxSegment / kBoxBlock * kBoxBlock, kBoxBlock, kMaxSegment);
+    out.maxSegment = faults->maxSegment;
+    out.faults = faults;
+    BoxCipher cipher(key_.data(), true);
+    out.cipher = cipher.update(padded);
+    out.plain = faults->recordPieces ? padded : std::string();
     out.cuts.clear();
-    aes_cbc_encrypt(reinterpret_cast<const uint8_t*>(padded.data()), static_cast<int>(padded.size()), key_.data(),
-                    reinterpret_cast<const uint8_t*>(kLinkIv), reinterpret_cast<uint8_t*>(out.cipher.data()));
-    // The final zero byte and the padding travel together in the last segment.
-    const size_t lastCut = (plaintext.size() - 1) / kAesBlock * kAesBlock;
-    size_t at = 0;
-    while (at < padded.size()) {
-        size_t end = std::min(at + maxSegment, padded.size());
-        if (end < padded.size()) {
-            end = std::min(end, std::max(lastCut, at + kAesBlock));
-            // The tool takes a segment that ends on a byte from 1 to 16 for padding.
-            while (end > at + kAesBlock && static_cast<uint8_t>(padded[end - 1]) >= 1 &&
-                   static_cast<uint8_t>(padded[end - 1]) <= kAesBlock)
-                end -= kAesBlock;
+    // Whole blocks up to the largest segment the tool reads at once.
+    for (size_t at = maxSegment; at < padded.size(); at += maxSegment)
+        out.cuts.push_back(at);
+    out.cuts.insert(out.cuts.end(), faults->streamCuts.begin(), faults->streamCuts.end());
+    if (faults->streamCutAfterSmallBytes) {
+        for (size_t end = kBoxBlock; end < padded.size(); end += kBoxBlock) {
+            const auto last = static_cast<uint8_t>(padded[end - 1]);
+            if (last >= 1 && last <= kBoxBlock)
+                out.cuts.push_back(end);
         }
-        out.cuts.push_back(end);
-        at = end;
     }
+    if (faults->streamPieces > 1) {
+        std::mt19937 random(faults->cutSeed);
+        const auto drawn = randomCuts(padded.size(), faults->streamPieces, random);
+        out.cuts.insert(out.cuts.end(), drawn.begin(), drawn.end());
+    }
+    // A rude network, or segments smaller than the tool reads: each piece is let go alone.
+    out.paced = !faults->streamCuts.empty() || faults->streamCutAfterSmallBytes || faults->streamPieces > 1 ||
+                maxSegment < kMaxSegment;
 }
 
 void SimSession::sendPrepared(const PreparedStream& stream)
 {
-    replyDelay();
+    waitLatency();
     std::lock_guard<std::mutex> guard(sendMutex_);
-    size_t at = 0;
-    for (size_t end : stream.cuts) {
-        if (!sendAllBytes(stream.cipher.data() + at, end - at))
-            return;
-        at = end;
-    }
+    sendPieces(stream.cipher, stream.plain, stream.cuts, true, stream.paced);
 }
 
 void SimSession::sendStream(const std::string& plaintext)
@@ -338,6 +352,8 @@ void SimSession::handleFrame(const std::string& text)
     }
     if (faults.silentKeys.count(w.call))
         return;
+    if (auto it = faults.replyDelay.find(w.call); it != faults.replyDelay.end())
+        std::this_thread::sleep_for(it->second);
     if (auto it = faults.statusOverride.find(w.call); it != faults.statusOverride.end()) {
         reply(it->second, w);
         return;
@@ -350,7 +366,7 @@ void SimSession::handleFrame(const std::string& text)
     if (w.function == "read") {
         if (w.call == "Paralist") {
             std::string list = box_.paramListText();
-            if (list != paramStream_.source || box_.faultsSnapshot()->maxSegment != paramStream_.maxSegment) {
+            if (list != paramStream_.source || box_.faultsSnapshot() != paramStream_.faults) {
                 prepareStream("200read^10" + std::string(1, '\0') + "200read^60" + std::string(1, '\0') +
                                   "200read^Paralist^" + list + std::string(1, '\0'),
                               paramStream_);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 namespace quillon::sim {
 
 class StbSimulator;
+struct SimFaults;
 
 // The words of one request frame: function^call^parameter[^data].
 struct FrameWords {
@@ -40,7 +42,7 @@ public:
     const std::string& peerAddress() const { return peer_; }
 
     // One reply frame: the text with its zero byte, padded and encrypted from the fixed vector,
-    // sent in one write (two with the split fault). Safe from any thread of the session.
+    // sent in one write (in pieces with the cut faults). Safe from any thread of the session.
     void sendFrame(const std::string& text);
     // The reply "STATUS" + function + "^" + call + "^" + value.
     void reply(int status, const FrameWords& w, const std::string& value = std::string());
@@ -54,6 +56,9 @@ public:
         size_t maxSegment = 0;
         std::string cipher;
         std::vector<size_t> cuts; // segment ends
+        std::string plain;        // the padded plaintext, kept when the pieces are recorded
+        bool paced = false;       // a pause between the segments
+        std::shared_ptr<const SimFaults> faults; // the faults it was cut for
     };
 
     // A long-running job (ping, trace route) beside the frame reader; `stop` is raised by a
@@ -68,7 +73,12 @@ private:
     void serve();
     void handleFrame(const std::string& text);
     bool sendAllBytes(const char* data, size_t length);
-    void replyDelay();
+    void waitLatency(); // the network latency the options ask for, before a reply
+    // Sends `cipher` in pieces ending at `cuts` (unsorted, out-of-range ones ignored).
+    // One reply (a frame, or the clear answer to the handshake), cut as the faults ask.
+    void sendReply(const std::string& bytes, const std::string& plain);
+    void sendPieces(const std::string& cipher, const std::string& plain, std::vector<size_t> cuts, bool stream,
+                    bool paced);
 
     StbSimulator& box_;
     int fd_;
@@ -80,6 +90,7 @@ private:
     std::thread job_;
     std::atomic<bool> jobStop_{false};
     int frameCount_ = 0;
+    unsigned piecesDrawn_ = 0; // replies cut at random so far
     void prepareStream(const std::string& plaintext, PreparedStream& out);
     void sendPrepared(const PreparedStream& stream);
     PreparedStream paramStream_;

@@ -2,8 +2,6 @@
 
 #include "SimSession.h"
 
-#include <ConfigInfo.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -85,6 +83,20 @@ std::map<std::string, std::string> defaultValues()
         {"pcap_maxfilesize", "10485760"},
     };
 }
+
+// The box's parameter list, in the order it keeps its settings.
+constexpr const char* kParameterOrder[] = {
+    "connecttype",       "stbIP",           "gateway",          "netmask",
+    "dns",               "dhcpaccount",     "dhcppassword",     "netuseraccount",
+    "netuserpassword",   "Main_HomepageUrl", "Secondary_HomepageUrl", "UpgradeServer",
+    "NTPDomain",         "NTPDomainBackup", "timeZone",         "QoSLogSwitch",
+    "LogUploadInterval", "LogServerUrl",    "browser_log_switch", "ntvuseraccount",
+    "ntvuserpassword",   "TMSEnable",       "TMSHeartBit",      "TMSHeartBitInterval",
+    "ManagementDomain",  "TMSUsername",     "TMSPassword",      "SDVideoStandard",
+    "HDVideoStandard",   "antiFlickerSwitch", "channelSwitchMode", "AspectRatio",
+    "TransportProtocol", "workModel",       "directplay",       "qv_op_CAregister",
+    "STBSerialNumber",   "telnetServiceEnable",
+};
 
 std::string generatedChannelList(int count)
 {
@@ -274,7 +286,7 @@ std::string StbSimulator::paramListText() const
             return paramCache_;
     }
     std::string text;
-    for (const char* key : kConfigKeys)
+    for (const char* key : kParameterOrder)
         text += std::string(key) + " = " + value(key) + "\n";
     for (size_t i = 0; text.size() < options_.paramListBytes; ++i)
         text += "ExtraParameter" + std::to_string(i) + " = " + std::string(40, 'v') + "\n";
@@ -312,6 +324,24 @@ void StbSimulator::recordFrame(const std::string& text)
 {
     std::lock_guard<std::mutex> guard(mutex_);
     frames_.push_back(text);
+}
+
+void StbSimulator::recordPiece(SimPiece piece)
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    pieces_.push_back(std::move(piece));
+}
+
+std::vector<SimPiece> StbSimulator::sentPieces() const
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    return pieces_;
+}
+
+void StbSimulator::clearPieces()
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    pieces_.clear();
 }
 
 void StbSimulator::noteSessionKey(const std::string& key)

@@ -38,6 +38,7 @@ struct SimOptions {
 struct SimFaults {
     std::set<std::string> silentKeys;           // never answer a frame with this call word
     std::map<std::string, int> statusOverride;  // answer this call word with this status
+    std::map<std::string, std::chrono::milliseconds> replyDelay; // answer this call word this late
     int closeAfterFrames = -1;                  // drop the connection after this many frames
     bool splitReplies = false;                  // send every reply in two TCP writes
     size_t maxSegment = 1440;                   // largest bulk segment
@@ -50,6 +51,31 @@ struct SimFaults {
     int upgradeStrayStatus = 0;                 // a report with this status before the progress reports
     bool upgradeDropLink = false;               // drop the link once the image is in
     bool silent = false;                        // accept connections but never answer, not even the greeting
+
+    // The network cuts the box's TCP stream wherever it likes. Each reply is sent in pieces that
+    // end at these offsets of its ciphertext (offsets past its end are ignored)...
+    std::vector<size_t> replyCuts;
+    // ...or, when more than 1, in this many pieces cut at offsets drawn from cutSeed.
+    int replyPieces = 0;
+    unsigned cutSeed = 1;
+    // Bulk streams: segments also end at these offsets of the stream's ciphertext (any offset,
+    // inside a block or a padding run too)...
+    std::vector<size_t> streamCuts;
+    // ...behind every block whose last plaintext byte is from 1 to 16 (a line feed, a byte that
+    // looks like padding)...
+    bool streamCutAfterSmallBytes = false;
+    // ...and at this many offsets drawn from cutSeed.
+    int streamPieces = 0;
+    std::chrono::milliseconds pieceGap{10}; // pause between the pieces, so that each is read alone
+    bool recordPieces = false;              // keep every piece sent (StbSimulator::sentPieces)
+};
+
+// One piece of a reply or bulk stream as the box wrote it to the socket.
+struct SimPiece {
+    bool stream = false; // part of a bulk stream (else of a reply frame)
+    size_t begin = 0;    // offsets in the ciphertext of its frame or stream
+    size_t end = 0;
+    std::string plain;   // the padded plaintext at those offsets
 };
 
 // What the box made of the last firmware image pushed to it.
@@ -98,6 +124,9 @@ public:
     void clearFrames();
     // The last session key handed out (for tests that check the field of each frame).
     std::string sessionKey() const;
+    // The pieces sent while SimFaults::recordPieces is set.
+    std::vector<SimPiece> sentPieces() const;
+    void clearPieces();
     // Closes the current client connection at once (a box that went away).
     void dropClient();
     int clientCount() const;
@@ -119,6 +148,7 @@ public:
 
     // Used by the session threads.
     void recordFrame(const std::string& text);
+    void recordPiece(SimPiece piece);
     void noteSessionKey(const std::string& key);
     bool claimClient(SimSession* session);
     void releaseClient(SimSession* session);
@@ -144,6 +174,7 @@ private:
     std::map<std::string, std::string> values_;
     std::string channelList_;
     std::vector<std::string> frames_;
+    std::vector<SimPiece> pieces_;
     std::string sessionKey_;
     SimSession* active_ = nullptr;
     std::vector<std::unique_ptr<SimSession>> sessions_;

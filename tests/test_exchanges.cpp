@@ -243,7 +243,7 @@ TEST_F(Exchanges, ParameterExportWritesTheFileWithProgress)
 TEST_F(Exchanges, ChannelListOverManySmallSegments)
 {
     sim::SimFaults faults;
-    faults.maxSegment = 64; // many segments, several ending on line feeds
+    faults.maxSegment = 64; // many small segments, each let go alone
     box.setFaults(faults);
     const std::string path = tempPath("channels.txt");
     ReqExportChannelList request;

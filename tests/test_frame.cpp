@@ -124,6 +124,8 @@ TEST(Session, TokenAndCheckCode)
     ASSERT_EQ(field.size(), 24u);
     EXPECT_EQ(field.substr(8), t);
     EXPECT_EQ(field.substr(0, 8), md5Hex({t + "qezmor"}, 16, true).substr(0, 8));
+    // printf 'adminquillon' | openssl md5, then printf 'fbc5f8246264faf3qezmor' | openssl md5
+    EXPECT_EQ(field, "55C90541fbc5f8246264faf3");
     // md5("") from RFC 1321
     EXPECT_EQ(md5Hex({""}), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(md5Hex({"a", "bc"}, 4, true), "90015098");
@@ -135,6 +137,7 @@ TEST(Session, KeyWithAZeroByteHashesOnlyItsFirstBytes)
     const std::string field = sessionAuthField(key);
     ASSERT_EQ(field.size(), 24u);
     EXPECT_EQ(field.substr(0, 8), checkCodeOf("AB"));
+    EXPECT_EQ(checkCodeOf("AB"), "1FB33658"); // printf 'ABqezmor' | openssl md5
     EXPECT_EQ(field.substr(8), key);
 }
 
