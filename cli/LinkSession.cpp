@@ -4,6 +4,10 @@
 #include <StringTable.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <csignal>
 #include <ostream>
 
@@ -49,6 +53,7 @@ bool LinkSession::open(const std::string& host, int port, const std::string& use
                        const std::string& modulusHex, const LinkTimeouts& timeouts)
 {
     host_ = host;
+    timeouts_ = timeouts;
     service_.setTimeouts(timeouts);
     openFailure_ = OpenFailure::Other;
     if (!modulusHex.empty()) {
@@ -71,16 +76,42 @@ bool LinkSession::open(const std::string& host, int port, const std::string& use
     }
     if (response->status != STA_OK) {
         openFailure_ = classifyConnectFailure(*response);
-        err_ << errorTextOf(*response) << "\n";
+        err_ << connectFailureText(*response, host, port) << "\n";
         return false;
     }
     openFailure_ = OpenFailure::None;
     return true;
 }
 
+std::string LinkSession::connectFailureText(const Response& response, const std::string& host, int port) const
+{
+    const std::string where = "cannot connect to " + host + ":" + std::to_string(port) + ": ";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", std::chrono::duration<double>(timeouts_.reply).count());
+    const std::string timedOut = where + "timed out after " + seconds + " s";
+    // The exchange reports a socket failure as the text of 350 to 353 and the error number.
+    const size_t colon = response.message.rfind(':');
+    if (colon != std::string::npos && colon + 1 < response.message.size()) {
+        char* end = nullptr;
+        const long error = std::strtol(response.message.c_str() + colon + 1, &end, 10);
+        for (int id : {350, 351, 352, 353}) {
+            if (*end == '\0' && response.message == linkErrorText(id, static_cast<int>(error)))
+                return error == ETIMEDOUT ? timedOut : where + std::strerror(static_cast<int>(error));
+        }
+    }
+    if (response.message == loadUiString(315))
+        return timedOut; // the connection was taken but the handshake never answered
+    if (response.errorId != 0)
+        return "the box refused the session: " + std::to_string(response.errorId);
+    if (response.message.empty())
+        return "the session key could not be opened: is --box-modulus right for this box?";
+    return errorTextOf(response);
+}
+
 std::unique_ptr<Response> LinkSession::run(const Request& request,
                                            const std::function<void(const Response&)>& onProgress,
-                                           const std::function<void()>& onInterruptRequest)
+                                           const std::function<void()>& onInterruptRequest,
+                                           std::chrono::milliseconds stopAfter)
 {
     using Handler = void (*)(int);
     Handler previous = SIG_DFL;
@@ -91,14 +122,21 @@ std::unique_ptr<Response> LinkSession::run(const Request& request,
     queues_.pushRequest(request);
     std::unique_ptr<Response> final;
     bool interrupted = false;
+    const auto start = std::chrono::steady_clock::now();
+    auto giveUpAt = std::chrono::steady_clock::time_point::max();
     for (;;) {
-        if (handlesInterrupt_ && !interrupted && g_interrupts > 0) {
+        const auto now = std::chrono::steady_clock::now();
+        const bool overdue = stopAfter.count() > 0 && now - start >= stopAfter;
+        if (!interrupted && ((handlesInterrupt_ && g_interrupts > 0) || overdue)) {
             interrupted = true;
-            if (onInterruptRequest)
-                onInterruptRequest();
-            else
+            if (!onInterruptRequest)
                 break; // nothing to stop politely: give up waiting
+            onInterruptRequest();
+            if (overdue)
+                giveUpAt = now + timeouts_.reply + std::chrono::seconds(2);
         }
+        if (now >= giveUpAt)
+            break; // the box did not end even after the stop frame
         auto r = queues_.waitResponse(std::chrono::milliseconds(100));
         if (!r)
             continue;

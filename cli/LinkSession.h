@@ -3,6 +3,7 @@
 #include <Commandio.h>
 #include <LinkService.h>
 
+#include <chrono>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -22,11 +23,13 @@ public:
               const std::string& modulusHex, const LinkTimeouts& timeouts = LinkTimeouts());
 
     // Runs one request and returns its final response (null if the worker gave none). Progress
-    // responses are handed to `onProgress`. When the user presses Ctrl-C while it runs,
-    // `onInterrupt` is called once (e.g. to send a stop frame) and the wait goes on.
+    // responses are handed to `onProgress`. When the user presses Ctrl-C while it runs, or when
+    // `stopAfter` (if not zero) has passed, `onInterrupt` is called once (e.g. to send a stop
+    // frame) and the wait goes on for the reply time and a little more; then the run gives up.
     std::unique_ptr<Response> run(const Request& request,
                                   const std::function<void(const Response&)>& onProgress = {},
-                                  const std::function<void()>& onInterrupt = {});
+                                  const std::function<void()>& onInterrupt = {},
+                                  std::chrono::milliseconds stopAfter = std::chrono::milliseconds::zero());
 
     LinkService& service() { return service_; }
     // The address given to open, for messages.
@@ -43,9 +46,13 @@ public:
     void outputLine(OutputChannel channel, const std::string& line) override;
 
 private:
+    // The connect failure as the command line reports it: the host, the port and the reason.
+    std::string connectFailureText(const Response& response, const std::string& host, int port) const;
+
     std::ostream& out_;
     std::ostream& err_;
     std::string host_;
+    LinkTimeouts timeouts_;
     Commandio queues_;
     LinkService service_{queues_, this};
     OpenFailure openFailure_ = OpenFailure::None;

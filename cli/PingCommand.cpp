@@ -11,6 +11,8 @@ namespace quillon::cli
 namespace
 {
 
+constexpr std::chrono::seconds kPingStopMargin{3};
+
 // ping IP [SECONDS]: the box pings IP; its lines appear on standard output as they arrive.
 // Ctrl-C sends the stop frame and waits for the box's end text.
 class PingCommand : public Command
@@ -46,7 +48,12 @@ public:
         LinkSession* link = c.openLink(c);
         if (!link)
             return ExitError;
-        auto r = link->run(request, {}, [link] { link->service().stopPing(); });
+        // A box that goes on after the duration is stopped like a Ctrl-C would, a margin later.
+        const auto stopAfter = request.duration > 0
+                                   ? std::chrono::seconds(request.duration) + kPingStopMargin
+                                   : std::chrono::milliseconds::zero();
+        auto r = link->run(request, {}, [link] { link->service().stopPing(); },
+                           std::chrono::duration_cast<std::chrono::milliseconds>(stopAfter));
         return reportResult(c, r.get());
     }
 };

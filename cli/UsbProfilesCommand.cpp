@@ -25,10 +25,13 @@ public:
             context.err << "usage: quillon-cli " << usage() << "\n";
             return ExitUsage;
         }
-        const int result = CreateUserProfile(context.args[0], context.args[1], {});
+        std::string readError;
+        const int result = CreateUserProfile(context.args[0], context.args[1], {}, &readError);
         const std::string text = profileResultText(result);
         if (result < 0) {
             context.err << text << "\n";
+            if (!readError.empty())
+                context.err << readError << "\n";
             return ExitError;
         }
         context.out << text << "\n";

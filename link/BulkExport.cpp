@@ -88,8 +88,11 @@ bool runBulkExport(StbLink& link, const BulkExportSpec& spec, Response& response
             return true;
         }
         if (n == 0) {
+            // Silence before the end of the data leaves the file short: that is a failure, not
+            // the end of the list.
+            log.error("no data before the end of the %s stream", spec.call);
             percent = 0;
-            response.setResult(STA_OK, loadUiString(315), 0);
+            response.setResult(STA_ERROR, loadUiString(315), 0);
             return true;
         }
         log.debug("recv size:%d", n);

@@ -1,4 +1,5 @@
 #include "ExchangeText.h"
+#include "PcapInputCheck.h"
 #include "Frame.h"
 #include "StbLink.h"
 #include "untSock.h"
@@ -18,7 +19,6 @@ namespace
 {
 
 constexpr int kMaxUnrecognised = 10;
-constexpr size_t kFieldMax = 1023; // head and word of a progress message
 
 const char* const kNoAnswerText = "超时, 未接收到数据，请检查网络连接 ...";
 const char* const kTooLargeText = "pcap的大小大于机顶盒可以保存的抓包文件大小...";
@@ -27,40 +27,6 @@ const char* const kTooLargeText = "pcap的大小大于机顶盒可以保存的�
 long long readDecimal(const char* text)
 {
     return std::strtoll(text, nullptr, 10); // saturates on overflow
-}
-
-// What "%[^^]^%[^:]:%d" takes from a progress message, each field at most 1023 characters;
-// fields the message does not supply stay empty, the number 0.
-void parseProgressMessage(const std::string& message, std::string& head, std::string& word, int& number)
-{
-    head.clear();
-    word.clear();
-    number = 0;
-    const char* p = message.c_str(); // up to the message's zero byte
-    const char* start = p;
-    while (*p && *p != '^' && static_cast<size_t>(p - start) < kFieldMax)
-        ++p;
-    if (p == start)
-        return;
-    head.assign(start, p);
-    if (*p != '^')
-        return;
-    start = ++p;
-    while (*p && *p != ':' && static_cast<size_t>(p - start) < kFieldMax)
-        ++p;
-    if (p == start)
-        return;
-    word.assign(start, p);
-    if (*p != ':')
-        return;
-    ++p;
-    while (std::isspace(static_cast<unsigned char>(*p)))
-        ++p;
-    const char* digits = (*p == '+' || *p == '-') ? p + 1 : p;
-    if (!std::isdigit(static_cast<unsigned char>(*digits)))
-        return;
-    const long long v = readDecimal(p);
-    number = static_cast<int>(v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : v));
 }
 
 class PcapRun
@@ -189,6 +155,40 @@ private:
 };
 
 } // namespace
+
+// What "%[^^]^%[^:]:%d" takes from a progress message, each field at most 1023 characters;
+// fields the message does not supply stay empty, the number 0.
+void parseProgressMessage(const std::string& message, std::string& head, std::string& word, int& number)
+{
+    head.clear();
+    word.clear();
+    number = 0;
+    const char* p = message.c_str(); // up to the message's zero byte
+    const char* start = p;
+    while (*p && *p != '^' && static_cast<size_t>(p - start) < kPcapFieldMax)
+        ++p;
+    if (p == start)
+        return;
+    head.assign(start, p);
+    if (*p != '^')
+        return;
+    start = ++p;
+    while (*p && *p != ':' && static_cast<size_t>(p - start) < kPcapFieldMax)
+        ++p;
+    if (p == start)
+        return;
+    word.assign(start, p);
+    if (*p != ':')
+        return;
+    ++p;
+    while (std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    const char* digits = (*p == '+' || *p == '-') ? p + 1 : p;
+    if (!std::isdigit(static_cast<unsigned char>(*digits)))
+        return;
+    const long long v = readDecimal(p);
+    number = static_cast<int>(v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : v));
+}
 
 void pcapExchange(StbLink& link, const ReqPcap& request)
 {

@@ -108,7 +108,8 @@ int rsa_decrypt(const std::string& modulusHex, const uint8_t* block, int length,
     if (!ctx || EVP_PKEY_verify_recover_init(ctx.get()) != 1 ||
         EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1 ||
         EVP_PKEY_verify_recover(ctx.get(), out, &outLen, block, static_cast<size_t>(length)) != 1) {
-        std::printf("RSA_public_decrypt() failed, rsa decrypt text size:%d\n", -1);
+        // On the log, not standard output: the command line keeps that for data.
+        Logger::instance().error("RSA_public_decrypt() failed, rsa decrypt text size:%d", -1);
         return -1;
     }
     recovered.assign(reinterpret_cast<const char*>(out), outLen);

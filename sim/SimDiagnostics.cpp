@@ -42,9 +42,10 @@ void runPing(SimSession& session, std::string target, int duration, std::atomic<
     const std::string prefix = "200connect^ping^";
     const auto pace = session.box().options().linePace;
     const int dropAfter = session.box().faults().pingDropAfterLines;
+    const bool pastDuration = session.box().faults().pingPastDuration;
     session.sendFrame(prefix + "PING " + target + " (" + target + "): 56 data bytes");
     int sent = 0;
-    while ((duration < 1 || sent < duration) && pauseUnlessStopped(pace, stop)) {
+    while ((duration < 1 || sent < duration || pastDuration) && pauseUnlessStopped(pace, stop)) {
         if (dropAfter >= 0 && sent >= dropAfter) {
             session.close();
             return;

@@ -44,6 +44,7 @@ struct SimFaults {
     size_t maxSegment = 1440;                   // largest bulk segment
     bool wrongSessionKeyBlock = false;          // send an RSA block that does not open
     int pingDropAfterLines = -1;                // drop the link after this many ping lines
+    bool pingPastDuration = false;              // ping lines go on after the duration until a stop
     int pcapUnrecognised = 0;                   // messages the tool does not know, before the capture reports
     bool upgradeStopAnswering = false;          // one progress report after the image, then silence
     long long upgradeCloseImageAfter = -1;      // close the image connection after this many bytes

@@ -4,7 +4,13 @@
 #include <LinkSession.h>
 #include <StringTable.h>
 
+#include <fstream>
 #include <sstream>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace quillon;
 using namespace quillon::cli;
@@ -160,4 +166,84 @@ TEST_F(Cli, OutputLinesCannotDriveTheTerminal)
     LinkSession session(sink, errors);
     session.outputLine(OutputChannel::Ping, "64 bytes\x1b]0;owned\x07 from 10.0.0.9\r");
     EXPECT_EQ(sink.str(), "64 bytes?]0;owned? from 10.0.0.9?\n");
+}
+
+namespace {
+
+// A loopback port that listens but never answers, or (closed) that refuses.
+int loopbackPort(bool keepListening, int& fd)
+{
+    fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(fd, 4);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    if (!keepListening) {
+        ::close(fd);
+        fd = -1;
+    }
+    return ntohs(a.sin_port);
+}
+
+} // namespace
+
+// Each way a session can fail to open is told on standard error as what happened, and nothing
+// reaches standard output.
+TEST(CliConnect, FailuresSayWhatHappened)
+{
+    setUiLanguage(LanguageEnglish);
+    auto failure = [](int port, const std::string& password) {
+        std::ostringstream out, err;
+        LinkSession session(out, err);
+        EXPECT_FALSE(session.open("127.0.0.1", port, "admin", password, "", test::shortTimeouts()));
+        EXPECT_TRUE(out.str().empty()) << out.str();
+        return err.str();
+    };
+    int fd = -1;
+    const int refused = loopbackPort(false, fd);
+    EXPECT_EQ(failure(refused, "quillon"),
+              "cannot connect to 127.0.0.1:" + std::to_string(refused) + ": Connection refused\n");
+    const int silent = loopbackPort(true, fd);
+    EXPECT_EQ(failure(silent, "quillon"), "cannot connect to 127.0.0.1:" + std::to_string(silent) + ": timed out after 0.7 s\n");
+    ::close(fd);
+
+    sim::StbSimulator box(test::testBoxOptions());
+    ASSERT_TRUE(box.start());
+    EXPECT_EQ(failure(box.port(), "wrong"), "the box refused the session: 501\n");
+    sim::SimFaults faults;
+    faults.wrongSessionKeyBlock = true;
+    box.setFaults(faults);
+    EXPECT_EQ(failure(box.port(), "quillon"),
+              "the session key could not be opened: is --box-modulus right for this box?\n");
+    box.stop();
+    setUiLanguage(LanguageChinese);
+}
+
+// A box that goes on pinging after the duration is sent the stop frame, and the command ends.
+TEST_F(Cli, PingEndsByItselfWhenTheBoxGoesOn)
+{
+    sim::SimFaults faults;
+    faults.pingPastDuration = true;
+    box->setFaults(faults);
+    ASSERT_EQ(run("ping", {"10.0.0.9", "1"}), ExitOk) << err.str();
+    const auto frames = box->frames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_NE(frames.back().find("connect^ping^/stop"), std::string::npos) << frames.back();
+    EXPECT_GT(lines(out.str()).size(), 40u); // the box went on well past one second's lines
+}
+
+// Silence before the list is complete fails the export; the file still holds what came.
+TEST_F(Cli, SilentExportIsAnError)
+{
+    sim::SimFaults faults;
+    faults.silentKeys = {"Paralist"};
+    box->setFaults(faults);
+    const std::string file = ::testing::TempDir() + "quillon-silent-params.txt";
+    EXPECT_EQ(run("export-params", {file}), ExitError);
+    EXPECT_EQ(err.str(), "no data\n");
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_TRUE(in.good());
 }

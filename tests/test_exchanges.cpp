@@ -385,15 +385,16 @@ TEST_F(Exchanges, SilenceEndsEachExchangeAsDescribed)
     EXPECT_EQ(command->errorId, 0);
     EXPECT_EQ(command->message, "no data");
 
-    // A silent export is answered as done with the no-data text and no percentage.
+    // A silent export has not delivered its data: an error with the no-data text.
     auto params = runAs<ResExportParams>(ReqExportParams());
     ASSERT_TRUE(params);
-    EXPECT_EQ(params->status, STA_OK);
+    EXPECT_EQ(params->status, STA_ERROR);
     EXPECT_EQ(params->message, "no data");
     EXPECT_EQ(params->percent, 0);
     auto channels = runAs<ResExportChannelList>(ReqExportChannelList());
     ASSERT_TRUE(channels);
-    EXPECT_EQ(channels->status, STA_OK);
+    EXPECT_EQ(channels->status, STA_ERROR);
+    EXPECT_EQ(channels->message, "no data");
     EXPECT_TRUE(channels->channelList.empty());
 
     ReqLogParams read(FuncRead);

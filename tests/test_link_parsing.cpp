@@ -44,6 +44,43 @@ TEST(ChannelEntries, QuotedUnquotedAndTimeShiftBehindABar)
     EXPECT_TRUE(parseChannelList("").empty());
 }
 
+// A hostile box shapes entries so that the unquoted pattern backtracks without end; each such
+// entry is given up at the match limit and skipped, and the entries around it still count.
+TEST(ChannelEntries, BacktrackingEntriesAreSkippedAndTheRestKept)
+{
+    std::string text = "UserChannelID=\"1\" ChannelURL=\"igmp://239.1.1.1:5000\" TimeShift=\"0\" TimeShiftURL=\"\"\n"
+                       "UserChannelID=2 ChannelURL=udp://239.0.0.2:1234 TimeShift=1 TimeShiftURL=rtsp://10.0.0.1/2\n";
+    for (int i = 0; i < 400; ++i) {
+        text += "UserChannelID=" + std::to_string(100 + i) + " ChannelURL=udp://x TimeShift=0";
+        for (int w = 0; w < 40; ++w)
+            text += " a";
+        text += "\n";
+    }
+    const auto entries = parseChannelList(text);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].number, "1");
+    EXPECT_EQ(entries[1].number, "2");
+    EXPECT_EQ(entries[1].channelUrl, "udp://239.0.0.2:1234");
+    EXPECT_TRUE(entries[1].timeShift);
+    EXPECT_EQ(entries[1].timeShiftUrl, "rtsp://10.0.0.1/2");
+}
+
+// An entry that matches neither pattern is skipped, not answered by the next entry's text (which
+// would list that channel twice).
+TEST(ChannelEntries, ABrokenEntryDoesNotRepeatTheNextOne)
+{
+    const std::string text = "UserChannelID=\"5\" ChannelName=\"cut short\n"
+                             "UserChannelID=\"6\" ChannelURL=\"igmp://239.1.1.6:5000\" TimeShift=\"1\" TimeShiftURL=\"r6\"\n";
+    const auto entries = parseChannelList(text);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].number, "6");
+    EXPECT_EQ(entries[0].timeShiftUrl, "r6");
+    // The patterns are also usable one entry at a time.
+    ChannelEntry e;
+    ASSERT_TRUE(parseChannelEntry(kQuotedChannelPattern, text.substr(text.find("UserChannelID=\"6")), e));
+    EXPECT_EQ(e.channelUrl, "igmp://239.1.1.6:5000");
+}
+
 TEST(ChannelEntries, ABadPatternIsNoMatch)
 {
     ChannelEntry e;

@@ -1,3 +1,5 @@
+#include "ZipBuilder.h"
+
 #include <WorkbookReader.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <unistd.h>
 
 using namespace quillon;
+using namespace quillon::test;
 namespace fs = std::filesystem;
 
 namespace
@@ -16,55 +19,10 @@ namespace
 
 const std::string kData = QUILLON_TEST_DATA;
 
-using Parts = std::vector<std::pair<std::string, std::string>>;
-
 std::string load(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-uint32_t crc32(std::string_view data)
-{
-    uint32_t c = ~0u;
-    for (const unsigned char b : data) {
-        c ^= b;
-        for (int k = 0; k < 8; ++k)
-            c = c >> 1 ^ (0xEDB88320u & (0u - (c & 1)));
-    }
-    return ~c;
-}
-
-void put(std::string& out, std::initializer_list<size_t> values, int bytes)
-{
-    for (const size_t value : values) {
-        for (int i = 0; i < bytes; ++i)
-            out += static_cast<char>(value >> (8 * i) & 0xFF);
-    }
-}
-
-// A zip of stored (uncompressed) parts, so a test can write any package and damage it by offset.
-std::string makeZip(const Parts& parts)
-{
-    std::string body, dir;
-    const std::string zeros(12, '\0');
-    for (const auto& [name, data] : parts) {
-        const size_t offset = body.size();
-        body += "PK\3\4\x14" + zeros.substr(0, 9);
-        put(body, {crc32(data), data.size(), data.size()}, 4);
-        put(body, {name.size(), 0}, 2);
-        dir += std::string("PK\1\2\x14\0\x14", 7) + zeros.substr(0, 9);
-        put(dir, {crc32(data), data.size(), data.size()}, 4);
-        put(dir, {name.size()}, 2);
-        dir += zeros;
-        put(dir, {offset}, 4);
-        body += name + data;
-        dir += name;
-    }
-    std::string end = "PK\5\6" + zeros.substr(0, 4);
-    put(end, {parts.size(), parts.size()}, 2);
-    put(end, {dir.size(), body.size()}, 4);
-    return body + dir + end + std::string(2, '\0');
 }
 
 const std::string kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
@@ -214,13 +172,22 @@ TEST(XlsxWorkbook, MalformedPackagesFailWithAReason)
              {"<row><c r=\"A1048577\"><v>1</v></c></row>", "bad address"},
              {"<row><c r=\"a1\"><v>1</v></c></row>", "bad address"},
              {"<row r=\"0\"><c><v>1</v></c></row>", "bad number"},
-             {"<row><c r=\"A1\"><v>1</v></row>", "ends early"},     // the cell never closes
+             {"<row><c r=\"A1\"><v>1</v></row>", "not well-formed"}, // the cell never closes
+             // A character reference beyond Unicode once aborted the XML parser underneath.
+             {"<row><c r=\"A1\" t=\"inlineStr\"><is><t>&#x110000;</t></is></c></row>", "not well-formed"},
+             {"<row><c r=\"A1\" t=\"inlineStr\"><is><t>&#99999999999;</t></is></c></row>", "not well-formed"},
+             {"<row><c r=\"A1\" t=\"inlineStr\"><is><t>&#xD800;</t></is></c></row>", "not well-formed"},
              {"<row><c r=\"B2\" t=\"str\"><v>1</v></c></row>", ""}, // the control reads
          }) {
         EXPECT_EQ(readsAs(makeZip(package(data)), sheet, error), reason.empty()) << data << ": " << error;
         EXPECT_NE(error.find(reason), std::string::npos) << data << ": " << error;
     }
     EXPECT_EQ(sheet.cell(2, 2), "1");
+    // The last character there is, and references that are in range, read as text.
+    ASSERT_TRUE(readsAs(makeZip(package("<row><c r=\"A1\" t=\"inlineStr\"><is><t>&#x10FFFF;&amp;&#65;</t></is></c></row>")),
+                        sheet, error))
+        << error;
+    EXPECT_EQ(sheet.cell(1, 1), "\xF4\x8F\xBF\xBF&A");
 
     for (size_t i = 0; i < package("").size(); ++i) { // each part missing in turn
         Parts parts = package("");

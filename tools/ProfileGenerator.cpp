@@ -226,6 +226,12 @@ bool isSafeAccountName(std::string_view account)
 
 int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, const std::function<void(int)>& progress)
 {
+    return CreateUserProfile(srcFile, dstPath, progress, nullptr);
+}
+
+int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, const std::function<void(int)>& progress,
+                      std::string* readError)
+{
     Logger& log = Logger::instance();
     std::error_code ec;
     if (srcFile.empty()) {
@@ -251,6 +257,8 @@ int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, co
     if (!readWorkbook(srcFile, sheet, reason)) {
         log.error("Create excel object failed.");
         log.error("Open workbook:%s failed, %s.", srcFile.c_str(), reason.c_str());
+        if (readError)
+            *readError = reason;
         return ProfileWorkbookUnreadable;
     }
     const int rows = sheet.rows();

@@ -55,6 +55,9 @@ bool isSafeAccountName(std::string_view account);
 // the share of data rows handled, then 0. Returns 0, the count of rejected rows, or a
 // ProfileResult below zero.
 int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, const std::function<void(int)>& progress);
+// The same; for ProfileWorkbookUnreadable, `readError` (when not null) gets the reader's reason.
+int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, const std::function<void(int)>& progress,
+                      std::string* readError);
 
 // The user text for a result of CreateUserProfile in the current language.
 std::string profileResultText(int result);

@@ -60,6 +60,12 @@ void Sheet::set(int32_t row0, int32_t column0, std::string value)
     line[static_cast<size_t>(column0)] = std::move(value);
 }
 
+void Sheet::extendTo(int rows, int columns)
+{
+    rows_ = std::max(rows_, std::clamp(rows, 0, static_cast<int>(kMaxSheetRows)));
+    columns_ = std::max(columns_, std::clamp(columns, 0, static_cast<int>(kMaxSheetColumns)));
+}
+
 void Sheet::clear()
 {
     rows_ = columns_ = 0;
@@ -114,7 +120,7 @@ WorkbookFormat detectWorkbookFormat(const std::string& path, std::string_view he
     return WorkbookFormat::Unknown;
 }
 
-bool readWorkbook(const std::string& path, Sheet& sheet, std::string& error)
+bool readWorkbookInProcess(const std::string& path, Sheet& sheet, std::string& error)
 {
     sheet.clear();
     std::error_code ec;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,6 +30,9 @@ public:
 
     void clear();
 
+    // Widens the used range to at least `rows` by `columns` without storing a value.
+    void extendTo(int rows, int columns);
+
 private:
     int keptColumns_;
     int rows_ = 0;
@@ -47,9 +51,28 @@ constexpr std::uintmax_t kMaxWorkbookBytes = 256u * 1024 * 1024;
 // Format by content (compound document, zip package) and, for plain text, by extension.
 WorkbookFormat detectWorkbookFormat(const std::string& path, std::string_view head);
 
-// Reads the first sheet of `path` into `sheet`. On failure returns false with the reason in
-// `error` and leaves `sheet` empty; nothing stays open either way.
-bool readWorkbook(const std::string& path, Sheet& sheet, std::string& error);
+// What the reader process may cost. Workbooks arrive from anywhere, and the libraries that read
+// them have faults of their own, so the reading runs in a process of its own within these limits.
+struct WorkbookReaderLimits {
+    std::uint64_t memoryBytes = 2ull << 30;       // address space of the reader process
+    int cpuSeconds = 30;                          // its processor time
+    std::chrono::milliseconds wallTime{60000};    // the wait for its answer
+    std::uint64_t outputBytes = 512ull << 20;     // the size of its answer
+};
+
+// Reads the first sheet of `path` into `sheet` in a separate reader process. On failure returns
+// false with "the workbook cannot be read: " and the reason in `error` (a damaged file, a crash
+// or an exhausted limit of the reader alike) and leaves `sheet` empty; nothing stays open or
+// running either way.
+bool readWorkbook(const std::string& path, Sheet& sheet, std::string& error, const WorkbookReaderLimits& limits = {});
+
+// The same in this process, without any protection: for the reader process and for fuzzing.
+bool readWorkbookInProcess(const std::string& path, Sheet& sheet, std::string& error);
+
+// The reader program: "quillon-workbook-reader" beside the running executable, else the path set
+// here, else the one configured at build time. Empty when none exists.
+std::string workbookReaderProgram();
+void setWorkbookReaderProgram(const std::string& path);
 
 // One reader per format; same contract as readWorkbook.
 bool readXlsWorkbook(const std::string& path, Sheet& sheet, std::string& error);

@@ -1,10 +1,12 @@
 #include "WorkbookReader.h"
 #include "XlsxPackage.h"
 
-#include <orcus/sax_parser.hpp>
+#include <expat.h>
 
 #include <algorithm>
 #include <charconv>
+#include <memory>
+#include <type_traits>
 #include <stdexcept>
 
 namespace quillon
@@ -18,7 +20,9 @@ struct Refused : std::runtime_error {
 };
 
 // One XML part, seen through element and attribute names without their prefixes: writers differ
-// in the prefixes they use. A part that ends before its root element closes is refused.
+// in the prefixes they use. A part that ends before its root element closes is refused. The
+// parts are parsed with expat, which refuses malformed references (a character beyond U+10FFFF
+// among them) as errors and is fuzzed continuously upstream.
 class XmlPart
 {
 public:
@@ -27,49 +31,100 @@ public:
 
     void parse(const std::vector<unsigned char>& bytes, const std::string& name)
     {
-        try {
-            orcus::sax_parser<XmlPart> parser(reinterpret_cast<const char*>(bytes.data()), bytes.size() - 1, *this);
-            parser.parse();
-        } catch (const orcus::parse_error& e) {
-            throw Refused("the part " + name + " is not well-formed XML: " + e.what());
-        }
+        std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(
+            XML_ParserCreate(nullptr), &XML_ParserFree);
+        if (!parser)
+            throw Refused("out of memory for the part " + name);
+        XML_SetUserData(parser.get(), this);
+        XML_SetElementHandler(parser.get(), &XmlPart::onStart, &XmlPart::onEnd);
+        XML_SetCharacterDataHandler(parser.get(), &XmlPart::onText);
+        XML_SetStartDoctypeDeclHandler(parser.get(), &XmlPart::onDoctype);
+        parser_ = parser.get();
+        // The NUL behind the part is not XML, nor is zip padding some writers leave at its end.
+        size_t length = bytes.size();
+        while (length > 0 && bytes[length - 1] == 0)
+            --length;
+        const XML_Status status =
+            XML_Parse(parser.get(), reinterpret_cast<const char*>(bytes.data()), static_cast<int>(length), XML_TRUE);
+        parser_ = nullptr;
+        if (!failure_.empty())
+            throw Refused(failure_);
+        if (status != XML_STATUS_OK)
+            throw Refused("the part " + name + " is not well-formed XML: " +
+                          XML_ErrorString(XML_GetErrorCode(parser.get())) + " at line " +
+                          std::to_string(XML_GetCurrentLineNumber(parser.get())) + ", column " +
+                          std::to_string(XML_GetCurrentColumnNumber(parser.get())));
         if (!rootClosed_)
             throw Refused("the part " + name + " ends early");
     }
 
-    // Called by the XML parser.
-    void doctype(const orcus::sax::doctype_declaration&) { throw Refused("a part declares a document type"); }
-    void start_declaration(std::string_view) {}
-    void end_declaration(std::string_view) {}
-    void attribute(const orcus::sax::parser_attribute& a)
+private:
+    static std::string_view local(const XML_Char* name)
     {
-        if (attributes_.size() < 64)
-            attributes_.emplace_back(a.name, a.value);
+        const std::string_view full(name);
+        const size_t colon = full.rfind(':');
+        return colon == std::string_view::npos ? full : full.substr(colon + 1);
     }
-    void start_element(const orcus::sax::parser_element& e)
+    // A handler's exception must not cross expat's C frames: the first one stops the parser and
+    // is thrown again once XML_Parse has returned.
+    template <typename F>
+    static void guarded(void* self, F step)
+    {
+        auto* part = static_cast<XmlPart*>(self);
+        if (!part->failure_.empty())
+            return;
+        try {
+            step(*part);
+        } catch (const std::exception& e) {
+            part->failure_ = e.what();
+            XML_StopParser(part->parser_, XML_FALSE);
+        }
+    }
+    static void XMLCALL onDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int)
+    {
+        guarded(self, [](XmlPart&) { throw Refused("a part declares a document type"); });
+    }
+    static void XMLCALL onStart(void* self, const XML_Char* name, const XML_Char** attributes)
+    {
+        guarded(self, [&](XmlPart& part) {
+            part.attributes_.clear();
+            for (int i = 0; attributes[i] && attributes[i + 1] && part.attributes_.size() < 64; i += 2)
+                part.attributes_.emplace_back(local(attributes[i]), std::string_view(attributes[i + 1]));
+            part.startElement(local(name));
+            part.attributes_.clear();
+        });
+    }
+    static void XMLCALL onEnd(void* self, const XML_Char* name)
+    {
+        guarded(self, [&](XmlPart& part) { part.endElement(local(name)); });
+    }
+    static void XMLCALL onText(void* self, const XML_Char* text, int length)
+    {
+        guarded(self, [&](XmlPart& part) {
+            const std::string_view value(text, static_cast<size_t>(std::max(length, 0)));
+            if (part.inRun_)
+                part.append(part.runs_, value);
+            part.text(value);
+        });
+    }
+
+    void startElement(std::string_view name)
     {
         ++depth_;
-        if (e.name == "rPh")
+        if (name == "rPh")
             ++phonetic_;
-        else if (e.name == "t")
+        else if (name == "t")
             inRun_ = phonetic_ == 0;
-        open(e.name);
-        attributes_.clear();
+        open(name);
     }
-    void end_element(const orcus::sax::parser_element& e)
+    void endElement(std::string_view name)
     {
-        if (e.name == "rPh")
+        if (name == "rPh")
             --phonetic_;
-        else if (e.name == "t")
+        else if (name == "t")
             inRun_ = false;
-        close(e.name);
+        close(name);
         rootClosed_ = --depth_ == 0;
-    }
-    void characters(std::string_view value, bool)
-    {
-        if (inRun_)
-            append(runs_, value);
-        text(value);
     }
 
 protected:
@@ -98,6 +153,8 @@ protected:
     std::string runs_; // text runs (<t>) since the subclass last cleared it, phonetic guides left out
 
 private:
+    XML_Parser parser_ = nullptr;
+    std::string failure_;
     std::vector<std::pair<std::string_view, std::string_view>> attributes_;
     int depth_ = 0;
     int phonetic_ = 0;

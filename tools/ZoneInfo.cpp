@@ -49,11 +49,16 @@ std::string readZoneInfo(const std::string& path)
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        const int rc =
-            pcre2_match(code.get(), reinterpret_cast<PCRE2_SPTR>(line.data()), line.size(), 0, 0, match.get(), nullptr);
-        if (rc >= 2) {
-            const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(match.get());
-            return line.substr(ovector[2], ovector[3] - ovector[2]);
+        // The leftmost match is the first "info" followed by "=" (the leading blanks only widen
+        // it), so the pattern is tried anchored at each "info": tried from every position of a
+        // hostile line of blanks it would cost the square of the line's length.
+        for (size_t at = line.find("info"); at != std::string::npos; at = line.find("info", at + 1)) {
+            const int rc = pcre2_match(code.get(), reinterpret_cast<PCRE2_SPTR>(line.data()), line.size(), at,
+                                       PCRE2_ANCHORED, match.get(), nullptr);
+            if (rc >= 2) {
+                const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(match.get());
+                return line.substr(ovector[2], ovector[3] - ovector[2]);
+            }
         }
     }
     return {};

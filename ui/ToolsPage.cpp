@@ -139,11 +139,15 @@ void ToolsPage::btnCreateClick()
         main->statusBar()->repaint();
     };
     int result = 0;
+    std::string readError;
     {
         WaitCursor wait;
-        result = CreateUserProfile(localPath(srcFile), localPath(dstPath), progress);
+        result = CreateUserProfile(localPath(srcFile), localPath(dstPath), progress, &readError);
     }
-    const QString text = QString::fromStdString(profileResultText(result));
+    // The reader's reason follows the result, as on the command line.
+    QString text = QString::fromStdString(profileResultText(result));
+    if (!readError.empty())
+        text += " " + QString::fromStdString(readError);
     main->showStatus(text);
     Logger::instance().info("%s", text.toUtf8().constData());
 }

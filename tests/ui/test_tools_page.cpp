@@ -85,7 +85,7 @@ QString runUsbProfilesCommand(const QString& workbook, const QString& folder)
     std::ostringstream out, err;
     cli::Context context{{workbook.toStdString(), folder.toStdString()}, out, err};
     cli::makeUsbProfilesCommand()->run(context);
-    return QString::fromStdString(out.str() + err.str()).trimmed();
+    return QString::fromStdString(out.str() + err.str()).trimmed().replace('\n', ' '); // the window: one line
 }
 
 } // namespace

@@ -102,6 +102,33 @@ private slots:
         box.stop();
     }
 
+    // The box drops the link at each frame of what the window reads after connecting (the
+    // information, then the channel list): each time the window ends up idle and disconnected.
+    void linkDroppedAtAnyFrameLeavesTheWindowIdle()
+    {
+        sim::SimOptions options;
+        options.port = 0;
+        options.channels = 5;
+        sim::StbSimulator box(options);
+        QVERIFY(box.start());
+        for (int drop = 0; drop <= 25; ++drop) {
+            sim::SimFaults faults;
+            faults.closeAfterFrames = drop;
+            box.setFaults(faults);
+            Commandio queues;
+            TfrmMain window(queues, fastLink());
+            window.setStbPort(box.port());
+            typeLogin(window, sim::kDefaultPassword);
+            child<QPushButton>(window, "btnConnect")->click();
+            QTRY_VERIFY2_WITH_TIMEOUT(window.linkState() == 0 && window.pendingHandlerCount() == 0,
+                                      qPrintable(QString("dropped at frame %1").arg(drop + 1)), 15000);
+            QTRY_COMPARE_WITH_TIMEOUT(window.windowMode(), int8_t(Idle), 5000);
+            window.close();
+            QTRY_COMPARE_WITH_TIMEOUT(box.clientCount(), 0, 5000);
+        }
+        box.stop();
+    }
+
     void wrongPasswordShowsTheBoxCode()
     {
         sim::SimOptions options;
