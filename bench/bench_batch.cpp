@@ -10,6 +10,8 @@
 // (127.66.x.y for the first fleet, 127.67.0.y for the second) and a port of the system's choosing.
 //
 // usage: bench_batch [BOXES [JOBS [LATENCY_MS]]]   (defaults 1000 64 20)
+#include "BenchSupport.h"
+
 #include <Command.h>
 #include <LinkSession.h>
 #include <SimDiagnostics.h>
@@ -37,36 +39,18 @@
 #include <unistd.h>
 
 using namespace quillon;
-using Clock = std::chrono::steady_clock;
+using namespace quillon::bench;
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 constexpr int kUpgradeBoxes = 100;
 constexpr int kUpgradeJobs = 16;
 constexpr long long kImageBytes = 16ll << 20;
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
-long statusKb(const char* field)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line)) {
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + key.size());
-    }
-    return -1;
-}
 
-void resetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 void raiseDescriptorLimit()
 {
@@ -319,12 +303,13 @@ int main(int argc, char* argv[])
     std::sort(single.begin(), single.end());
     const double one = single[1];
     const std::string infoList = writeList(dir / "info.csv", infoBoxes);
-    const BatchFigure info = runBatch({"--jobs", std::to_string(jobs), "--results", (dir / "info-results.csv").string(),
-                                       infoList, "info"});
+    const BatchFigure info =
+        runBatch({"--jobs", std::to_string(jobs), "--results", (dir / "info-results.csv").string(), infoList, "info"});
     const double ideal = static_cast<double>(boxes) / jobs * one;
     std::printf("info, one box: %.3f s (median of 3; %.0f ms reply latency)\n", one, static_cast<double>(latencyMs));
-    std::printf("info, %d boxes, --jobs %d: %.2f s, exit %d; ideal %.2f s; parallel efficiency %.0f %% (target >= 70 %%)\n",
-                boxes, jobs, info.seconds, info.code, ideal, 100.0 * ideal / info.seconds);
+    std::printf(
+        "info, %d boxes, --jobs %d: %.2f s, exit %d; ideal %.2f s; parallel efficiency %.0f %% (target >= 70 %%)\n",
+        boxes, jobs, info.seconds, info.code, ideal, 100.0 * ideal / info.seconds);
     std::printf("  tool memory: %ld kB resident before, %ld kB at peak (+%ld kB)\n", info.idleKb, info.peakKb,
                 info.peakKb - info.idleKb);
     if (info.code != 0)

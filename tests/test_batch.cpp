@@ -25,9 +25,11 @@ using namespace quillon;
 using namespace quillon::cli;
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
-class TempDir {
+class TempDir
+{
 public:
     TempDir()
     {
@@ -107,7 +109,8 @@ BatchRun runBatch(std::vector<std::string> args)
     return run;
 }
 
-class Batch : public ::testing::Test {
+class Batch : public ::testing::Test
+{
 protected:
     void SetUp() override { setUiLanguage(LanguageEnglish); }
     void TearDown() override { setUiLanguage(LanguageChinese); }
@@ -137,7 +140,7 @@ TEST_F(Batch, ResultsFileQuotesHostileTextAndReadsItBack)
         text += resultRow(r);
     // Every row is one line of the file once quoted line ends are accounted for: no cell leaks
     // into the next row or column.
-    EXPECT_EQ(text.find("\n=") , std::string::npos);
+    EXPECT_EQ(text.find("\n="), std::string::npos);
     const std::string path = dir.file("r.csv");
     writeText(path, text);
     ResultsByBox back;
@@ -209,11 +212,11 @@ TEST_F(Batch, BadRowsAreAllNamedAndNothingIsSent)
     ASSERT_TRUE(fleet.start());
     const std::string path = dir.file("boxes.csv");
     writeText(path, fleetList(fleet,
-                              ",9003\n"                        // no host
-                              "10.0.0.300,9003\n"              // not an address
-                              "box.example.net,9003\n"         // a name, not an address
-                              "127.0.0.1,70000\n"              // no port
-                              + fleet.address(1) + "," + std::to_string(fleet.port(1)) + "\n")); // repeated
+                              ",9003\n"                // no host
+                              "10.0.0.300,9003\n"      // not an address
+                              "box.example.net,9003\n" // a name, not an address
+                              "127.0.0.1,70000\n"      // no port
+                                  + fleet.address(1) + "," + std::to_string(fleet.port(1)) + "\n")); // repeated
     const BatchRun run = runBatch({"--timeout", "1", path, "info"});
     EXPECT_EQ(run.code, ExitUsage);
     for (const char* row : {"row 5: no host", "row 6: the host", "row 7: the host", "row 8: the port", "row 9: "})
@@ -251,11 +254,20 @@ TEST_F(Batch, FaultyBoxesOfAFleetGetTheirStatus)
         const BoxResult& r = rows.at({fleet.address(i), fleet.port(i)});
         const char* expected = "ok";
         switch (fleet.fault(i)) {
-        case sim::FleetFault::Silent: expected = "unreachable"; break;
-        case sim::FleetFault::WrongPassword: expected = "auth"; break;
-        case sim::FleetFault::DropLink: expected = "error"; break;
-        case sim::FleetFault::PartialReads: expected = "partial"; break;
-        default: break;
+        case sim::FleetFault::Silent:
+            expected = "unreachable";
+            break;
+        case sim::FleetFault::WrongPassword:
+            expected = "auth";
+            break;
+        case sim::FleetFault::DropLink:
+            expected = "error";
+            break;
+        case sim::FleetFault::PartialReads:
+            expected = "partial";
+            break;
+        default:
+            break;
         }
         faulty += fleet.fault(i) != sim::FleetFault::None;
         EXPECT_EQ(r.status, expected) << "box " << i + 1 << ": " << r.message;
@@ -332,8 +344,7 @@ TEST_F(Batch, ResumeSkipsExactlyTheBoxesThatWereOk)
         EXPECT_EQ(second.at(key).status, first.at(key).status) << i;
         if (wasOk) {
             EXPECT_TRUE(fleet.box(i).frames().empty()) << "box " << i + 1 << " was ok and was contacted again";
-        }
-        else if (fleet.fault(i) == sim::FleetFault::DropLink) {
+        } else if (fleet.fault(i) == sim::FleetFault::DropLink) {
             EXPECT_FALSE(fleet.box(i).frames().empty()) << "box " << i + 1 << " failed and was not run again";
         }
     }
@@ -387,8 +398,7 @@ TEST_F(Batch, SerialPlaceholderRefusesASerialThatIsNoFileName)
     writeText(list, fleetList(fleet));
     const std::string results = dir.file("results.csv");
     fs::create_directory(dir.file("params"));
-    const BatchRun run =
-        runBatch({"--results", results, list, "export-params", dir.file("params/{serial}.ini")});
+    const BatchRun run = runBatch({"--results", results, list, "export-params", dir.file("params/{serial}.ini")});
     EXPECT_EQ(run.code, ExitPartial) << run.err;
     EXPECT_TRUE(fs::exists(dir.file("params/" + sim::fleetSerial(1) + ".ini")));
     EXPECT_FALSE(fs::exists(dir.file("escaped.ini")));
@@ -448,8 +458,8 @@ TEST_F(Batch, InterruptWritesAResultForEveryBoxThatWasStarted)
     const std::string list = dir.file("boxes.csv");
     writeText(list, fleetList(fleet));
     const std::string results = dir.file("results.csv");
-    std::vector<std::string> argv = {QUILLON_CLI, "--user", "admin", "--password", "quillon", "batch",
-                                     "--jobs", "2", "--results", results, list, "info"};
+    std::vector<std::string> argv = {QUILLON_CLI, "--user", "admin",     "--password", "quillon", "batch",
+                                     "--jobs",    "2",      "--results", results,      list,      "info"};
     std::vector<char*> cargs;
     for (auto& a : argv)
         cargs.push_back(a.data());
