@@ -17,9 +17,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
-namespace {
+namespace
+{
 
 std::atomic<int> g_stops{0};
 
@@ -36,9 +38,9 @@ void onBatchInterrupt(int)
 // Commands a batch may run: each ends by itself and asks nothing of the user meanwhile.
 const std::set<std::string>& batchCommands()
 {
-    static const std::set<std::string> names = {"info",  "config", "set",      "apply",         "cmd",
-                                                "play",  "stop",   "trick",    "channels",      "export-params",
-                                                "logparams", "upgrade", "ping", "traceroute"};
+    static const std::set<std::string> names = {"info",      "config",  "set",   "apply",     "cmd",
+                                                "play",      "stop",    "trick", "channels",  "export-params",
+                                                "logparams", "upgrade", "ping",  "traceroute"};
     return names;
 }
 
@@ -81,7 +83,8 @@ int fitJobsToDescriptors(int jobs, std::ostream& err)
     return jobs;
 }
 
-class BatchCommand : public Command {
+class BatchCommand : public Command
+{
 public:
     const char* name() const override { return "batch"; }
     const char* usage() const override
@@ -196,7 +199,11 @@ public:
         }
         struct ImageCloser {
             int fd;
-            ~ImageCloser() { if (fd >= 0) ::close(fd); }
+            ~ImageCloser()
+            {
+                if (fd >= 0)
+                    ::close(fd);
+            }
         } imageCloser{image};
 
         std::ofstream resultsFile;
@@ -221,8 +228,8 @@ public:
         auto previousHandler = std::signal(SIGINT, onBatchInterrupt);
         BatchRunner runner(settings);
         // Each row is written as its box ends: a batch cut short keeps what it did.
-        const BatchSummary summary = runner.run(todo, [&](const BoxResult& r) { results << resultRow(r) << std::flush; },
-                                                c.err);
+        const BatchSummary summary = runner.run(
+            todo, [&](const BoxResult& r) { results << resultRow(r) << std::flush; }, c.err);
         std::signal(SIGINT, previousHandler);
         if (!results) {
             c.err << "quillon-cli: the results could not all be written\n";
@@ -298,7 +305,8 @@ private:
         std::ostringstream err;
         std::ostream discard(nullptr);
         bool wantedLink = false;
-        Context probe{args, discard, err, [](Context& p) -> LinkSession* {
+        Context probe{args, discard, err,
+                      [](Context& p) -> LinkSession* {
                           *static_cast<bool*>(p.owner) = true;
                           return nullptr;
                       },

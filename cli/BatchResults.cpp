@@ -8,16 +8,24 @@
 #include <fstream>
 #include <iterator>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
-namespace {
+namespace
+{
 
 bool needsApostrophe(std::string_view text)
 {
     if (text.empty())
         return false;
     switch (text.front()) {
-    case '=': case '+': case '-': case '@': case '\t': case '\r': case '\'':
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r':
+    case '\'':
         return true;
     default:
         return false;
@@ -59,8 +67,8 @@ std::string resultRow(const BoxResult& r)
 {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", r.seconds);
-    return csvField(r.host) + "," + std::to_string(r.port) + "," + csvField(r.serial) + "," + csvField(r.status) +
-           "," + std::to_string(r.exit) + "," + csvField(r.message) + "," + seconds + "\n";
+    return csvField(r.host) + "," + std::to_string(r.port) + "," + csvField(r.serial) + "," + csvField(r.status) + "," +
+           std::to_string(r.exit) + "," + csvField(r.message) + "," + seconds + "\n";
 }
 
 bool readResults(const std::string& path, ResultsByBox& results, std::string& error)

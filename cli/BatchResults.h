@@ -6,7 +6,8 @@
 #include <utility>
 #include <vector>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
 // The outcome of one box of a batch, one row of the results file.
 struct BoxResult {

@@ -14,9 +14,11 @@
 #include <sstream>
 #include <thread>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
-namespace {
+namespace
+{
 
 using Clock = std::chrono::steady_clock;
 
@@ -176,9 +178,12 @@ BoxResult BatchRunner::runBox(const BoxEntry& box)
     link.setHandlesInterrupt(false);
     if (!link.open(box.host, box.port, box.user, box.password, box.modulusHex, settings_.timeouts)) {
         switch (link.openFailure()) {
-        case LinkSession::OpenFailure::Unreachable: return finish("unreachable", ExitError, err.str());
-        case LinkSession::OpenFailure::Auth: return finish("auth", ExitError, err.str());
-        default: return finish("error", ExitError, err.str());
+        case LinkSession::OpenFailure::Unreachable:
+            return finish("unreachable", ExitError, err.str());
+        case LinkSession::OpenFailure::Auth:
+            return finish("auth", ExitError, err.str());
+        default:
+            return finish("error", ExitError, err.str());
         }
     }
     result.serial = readSerial(link);
@@ -210,8 +215,8 @@ BoxResult BatchRunner::runBox(const BoxEntry& box)
     return finish(code == ExitOk ? "ok" : code == ExitPartial ? "partial" : "error", code, err.str());
 }
 
-BatchSummary BatchRunner::run(const std::vector<BoxEntry>& boxes,
-                              const std::function<void(const BoxResult&)>& finished, std::ostream& progress)
+BatchSummary BatchRunner::run(const std::vector<BoxEntry>& boxes, const std::function<void(const BoxResult&)>& finished,
+                              std::ostream& progress)
 {
     BatchSummary summary;
     const size_t total = boxes.size();
@@ -228,7 +233,8 @@ BatchSummary BatchRunner::run(const std::vector<BoxEntry>& boxes,
         const size_t failed = done - static_cast<size_t>(summary.ok);
         progress << "batch: " << done << "/" << total << " done, " << failed << " failed, " << running << " running";
         if (!last && done > 0 && done < total && !stopped)
-            progress << ", about " << formatSeconds(elapsed / static_cast<double>(done) * static_cast<double>(total - done))
+            progress << ", about "
+                     << formatSeconds(elapsed / static_cast<double>(done) * static_cast<double>(total - done))
                      << " left";
         if (last)
             progress << ", " << formatSeconds(elapsed);

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
 // What every box of a batch runs, and how.
 struct BatchSettings {
@@ -23,7 +24,7 @@ struct BatchSettings {
     int jobs = 16;                 // boxes at a time
     std::string outputDir;         // each box's standard output in DIR/<host>.txt; empty: dropped
     LinkTimeouts timeouts;
-    int imageFd = -1;              // upgrade: the image, opened once for every box
+    int imageFd = -1; // upgrade: the image, opened once for every box
     // Asked before each box starts; true stops starting boxes (the running ones finish).
     std::function<bool()> stopRequested;
 };
@@ -41,7 +42,8 @@ bool hasPlaceholder(const std::string& text);
 
 // Runs one command on many boxes, each with its own link, streams and files, `jobs` at a time:
 // memory and descriptors grow with the jobs, not with the list.
-class BatchRunner {
+class BatchRunner
+{
 public:
     explicit BatchRunner(BatchSettings settings);
 

@@ -11,9 +11,11 @@
 
 #include <arpa/inet.h>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
-namespace {
+namespace
+{
 
 std::string lowered(std::string text)
 {

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
 struct GlobalOptions;
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 namespace quillon {
 
@@ -79,7 +80,14 @@ void parseLocalTime(const std::string& value, ResSTBInfo& info, int offsetHours)
     tm.tm_min = minute;
     tm.tm_sec = second;
     tm.tm_isdst = 0;
-    info.localTime = static_cast<int32_t>(std::mktime(&tm));
+    {
+        // mktime reads the time zone again on every call, freeing and copying its name; the C
+        // library's own lock around that is invisible to the thread checker, so links of several
+        // boxes in one process take this one as well.
+        static std::mutex zoneMutex;
+        std::lock_guard<std::mutex> guard(zoneMutex);
+        info.localTime = static_cast<int32_t>(std::mktime(&tm));
+    }
     info.localTimeUnset = 0;
 }
 

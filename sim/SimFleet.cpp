@@ -4,9 +4,11 @@
 
 #include <arpa/inet.h>
 
-namespace quillon::sim {
+namespace quillon::sim
+{
 
-namespace {
+namespace
+{
 
 std::string withNumber(const std::string& text, int n)
 {
@@ -27,11 +29,16 @@ std::string withNumber(const std::string& text, int n)
 const char* fleetFaultName(FleetFault fault)
 {
     switch (fault) {
-    case FleetFault::Silent: return "silent";
-    case FleetFault::WrongPassword: return "refuses the password";
-    case FleetFault::DropLink: return "drops the link";
-    case FleetFault::PartialReads: return "refuses some reads";
-    default: return "none";
+    case FleetFault::Silent:
+        return "silent";
+    case FleetFault::WrongPassword:
+        return "refuses the password";
+    case FleetFault::DropLink:
+        return "drops the link";
+    case FleetFault::PartialReads:
+        return "refuses some reads";
+    default:
+        return "none";
     }
 }
 

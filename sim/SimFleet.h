@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-namespace quillon::sim {
+namespace quillon::sim
+{
 
 // How a faulty box of a fleet misbehaves.
 enum class FleetFault { None, Silent, WrongPassword, DropLink, PartialReads };
@@ -25,7 +26,8 @@ struct FleetOptions {
 
 // Many simulated boxes in one process, each with its own serial number, MAC address, values,
 // credentials and listener, on consecutive loopback addresses or ports.
-class SimFleet {
+class SimFleet
+{
 public:
     explicit SimFleet(FleetOptions options);
     ~SimFleet();

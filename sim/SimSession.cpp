@@ -119,7 +119,7 @@ bool SimSession::sendAllBytes(const char* data, size_t length)
     return true;
 }
 
-void SimSession::replyDelay()
+void SimSession::waitLatency()
 {
     const auto latency = box_.options().replyLatency;
     if (latency.count() > 0)
@@ -166,7 +166,7 @@ bool SimSession::handshake()
         box_.noteSessionKey(std::string(reinterpret_cast<const char*>(key_.data()), key_.size()));
     }
     const std::string answer = block + status + kHello + '\0';
-    replyDelay();
+    waitLatency();
     {
         std::lock_guard<std::mutex> guard(sendMutex_);
         sendReply(answer, answer);
@@ -242,7 +242,7 @@ void SimSession::sendPieces(const std::string& cipher, const std::string& plain,
 void SimSession::sendFrame(const std::string& text)
 {
     const std::string plain = boxPad(text + '\0');
-    replyDelay();
+    waitLatency();
     std::lock_guard<std::mutex> guard(sendMutex_);
     // One context for the session keeps its key schedule; every frame starts from the vector.
     if (!replyCipher_)
@@ -310,7 +310,7 @@ void SimSession::prepareStream(const std::string& plaintext, PreparedStream& out
 
 void SimSession::sendPrepared(const PreparedStream& stream)
 {
-    replyDelay();
+    waitLatency();
     std::lock_guard<std::mutex> guard(sendMutex_);
     sendPieces(stream.cipher, stream.plain, stream.cuts, true, stream.paced);
 }

@@ -74,12 +74,12 @@ private:
     void serve();
     void handleFrame(const std::string& text);
     bool sendAllBytes(const char* data, size_t length);
+    void waitLatency(); // the network latency the options ask for, before a reply
     // Sends `cipher` in pieces ending at `cuts` (unsorted, out-of-range ones ignored).
     // One reply (a frame, or the clear answer to the handshake), cut as the faults ask.
     void sendReply(const std::string& bytes, const std::string& plain);
     void sendPieces(const std::string& cipher, const std::string& plain, std::vector<size_t> cuts, bool stream,
                     bool paced);
-    void replyDelay();
 
     StbSimulator& box_;
     int fd_;

@@ -25,9 +25,11 @@ using namespace quillon;
 using namespace quillon::cli;
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
-class TempDir {
+class TempDir
+{
 public:
     TempDir()
     {
@@ -107,7 +109,8 @@ BatchRun runBatch(std::vector<std::string> args)
     return run;
 }
 
-class Batch : public ::testing::Test {
+class Batch : public ::testing::Test
+{
 protected:
     void SetUp() override { setUiLanguage(LanguageEnglish); }
     void TearDown() override { setUiLanguage(LanguageChinese); }
@@ -137,7 +140,7 @@ TEST_F(Batch, ResultsFileQuotesHostileTextAndReadsItBack)
         text += resultRow(r);
     // Every row is one line of the file once quoted line ends are accounted for: no cell leaks
     // into the next row or column.
-    EXPECT_EQ(text.find("\n=") , std::string::npos);
+    EXPECT_EQ(text.find("\n="), std::string::npos);
     const std::string path = dir.file("r.csv");
     writeText(path, text);
     ResultsByBox back;
@@ -209,11 +212,11 @@ TEST_F(Batch, BadRowsAreAllNamedAndNothingIsSent)
     ASSERT_TRUE(fleet.start());
     const std::string path = dir.file("boxes.csv");
     writeText(path, fleetList(fleet,
-                              ",9003\n"                        // no host
-                              "10.0.0.300,9003\n"              // not an address
-                              "box.example.net,9003\n"         // a name, not an address
-                              "127.0.0.1,70000\n"              // no port
-                              + fleet.address(1) + "," + std::to_string(fleet.port(1)) + "\n")); // repeated
+                              ",9003\n"                // no host
+                              "10.0.0.300,9003\n"      // not an address
+                              "box.example.net,9003\n" // a name, not an address
+                              "127.0.0.1,70000\n"      // no port
+                                  + fleet.address(1) + "," + std::to_string(fleet.port(1)) + "\n")); // repeated
     const BatchRun run = runBatch({"--timeout", "1", path, "info"});
     EXPECT_EQ(run.code, ExitUsage);
     for (const char* row : {"row 5: no host", "row 6: the host", "row 7: the host", "row 8: the port", "row 9: "})
@@ -251,11 +254,20 @@ TEST_F(Batch, FaultyBoxesOfAFleetGetTheirStatus)
         const BoxResult& r = rows.at({fleet.address(i), fleet.port(i)});
         const char* expected = "ok";
         switch (fleet.fault(i)) {
-        case sim::FleetFault::Silent: expected = "unreachable"; break;
-        case sim::FleetFault::WrongPassword: expected = "auth"; break;
-        case sim::FleetFault::DropLink: expected = "error"; break;
-        case sim::FleetFault::PartialReads: expected = "partial"; break;
-        default: break;
+        case sim::FleetFault::Silent:
+            expected = "unreachable";
+            break;
+        case sim::FleetFault::WrongPassword:
+            expected = "auth";
+            break;
+        case sim::FleetFault::DropLink:
+            expected = "error";
+            break;
+        case sim::FleetFault::PartialReads:
+            expected = "partial";
+            break;
+        default:
+            break;
         }
         faulty += fleet.fault(i) != sim::FleetFault::None;
         EXPECT_EQ(r.status, expected) << "box " << i + 1 << ": " << r.message;
@@ -293,7 +305,8 @@ TEST_F(Batch, ResumeSkipsExactlyTheBoxesThatWereOk)
     const std::string list = dir.file("boxes.csv");
     writeText(list, fleetList(fleet));
     const std::string results = dir.file("results.csv");
-    const std::vector<std::string> command = {"set", "NTPDomain=ntp.example.net"};
+    const std::string snapshots = dir.file("snapshots");
+    const std::vector<std::string> command = {"set", "--snapshot-dir", snapshots, "NTPDomain=ntp.example.net"};
     auto args = [&](std::vector<std::string> options) {
         options.push_back(list);
         options.insert(options.end(), command.begin(), command.end());
@@ -303,12 +316,21 @@ TEST_F(Batch, ResumeSkipsExactlyTheBoxesThatWereOk)
     ResultsByBox first;
     std::string error;
     ASSERT_TRUE(readResults(results, first, error));
+    size_t ok = 0;
     for (size_t i = 0; i < fleet.size(); ++i) {
         if (first.at({fleet.address(i), fleet.port(i)}).status == "ok") {
+            ++ok;
             EXPECT_EQ(fleet.box(i).value("NTPDomain"), "ntp.example.net");
+            // Each box saved its own snapshot before the write, and the results say where.
+            const std::string& message = first.at({fleet.address(i), fleet.port(i)}).message;
+            EXPECT_NE(message.find("snapshot: " + snapshots + "/" + sim::fleetSerial(static_cast<int>(i) + 1)),
+                      std::string::npos)
+                << message;
         }
         fleet.box(i).clearFrames();
     }
+    EXPECT_EQ(ok, fleet.size() - 4);
+    EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(snapshots), fs::directory_iterator())), ok);
 
     // The results file and the resume file may be one file.
     const BatchRun rerun = runBatch(args({"--timeout", "1", "--resume", results, "--results", results}));
@@ -322,8 +344,7 @@ TEST_F(Batch, ResumeSkipsExactlyTheBoxesThatWereOk)
         EXPECT_EQ(second.at(key).status, first.at(key).status) << i;
         if (wasOk) {
             EXPECT_TRUE(fleet.box(i).frames().empty()) << "box " << i + 1 << " was ok and was contacted again";
-        }
-        else if (fleet.fault(i) == sim::FleetFault::DropLink) {
+        } else if (fleet.fault(i) == sim::FleetFault::DropLink) {
             EXPECT_FALSE(fleet.box(i).frames().empty()) << "box " << i + 1 << " failed and was not run again";
         }
     }
@@ -377,8 +398,7 @@ TEST_F(Batch, SerialPlaceholderRefusesASerialThatIsNoFileName)
     writeText(list, fleetList(fleet));
     const std::string results = dir.file("results.csv");
     fs::create_directory(dir.file("params"));
-    const BatchRun run =
-        runBatch({"--results", results, list, "export-params", dir.file("params/{serial}.ini")});
+    const BatchRun run = runBatch({"--results", results, list, "export-params", dir.file("params/{serial}.ini")});
     EXPECT_EQ(run.code, ExitPartial) << run.err;
     EXPECT_TRUE(fs::exists(dir.file("params/" + sim::fleetSerial(1) + ".ini")));
     EXPECT_FALSE(fs::exists(dir.file("escaped.ini")));
@@ -438,8 +458,8 @@ TEST_F(Batch, InterruptWritesAResultForEveryBoxThatWasStarted)
     const std::string list = dir.file("boxes.csv");
     writeText(list, fleetList(fleet));
     const std::string results = dir.file("results.csv");
-    std::vector<std::string> argv = {QUILLON_CLI, "--user", "admin", "--password", "quillon", "batch",
-                                     "--jobs", "2", "--results", results, list, "info"};
+    std::vector<std::string> argv = {QUILLON_CLI, "--user", "admin",     "--password", "quillon", "batch",
+                                     "--jobs",    "2",      "--results", results,      list,      "info"};
     std::vector<char*> cargs;
     for (auto& a : argv)
         cargs.push_back(a.data());
@@ -474,4 +494,26 @@ TEST_F(Batch, InterruptWritesAResultForEveryBoxThatWasStarted)
     }
     EXPECT_GE(contacted, 2u) << readText(results);
     EXPECT_LT(contacted, fleet.size());
+}
+
+// --dry-run per box: each box's output file shows what would change there; no box is written.
+TEST_F(Batch, DryRunShowsEachBoxItsChangesAndWritesNone)
+{
+    sim::SimFleet fleet(fleetOptions(3, 0));
+    ASSERT_TRUE(fleet.start());
+    fleet.box(2).setValue("NTPDomain", "ntp.example.net"); // nothing would change on this one
+    const std::string list = dir.file("boxes.csv");
+    writeText(list, fleetList(fleet));
+    const std::string out = dir.file("out");
+    const BatchRun run = runBatch({"--output-dir", out, list, "set", "--dry-run", "--snapshot-dir",
+                                   dir.file("snapshots"), "NTPDomain=ntp.example.net"});
+    EXPECT_EQ(run.code, ExitOk) << run.err;
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(fleet.box(i).value("NTPDomain"), "ntp1.example.net");
+        const std::string shown = readText(out + "/" + fleet.address(i) + ".txt");
+        EXPECT_NE(shown.find("ntp1.example.net"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("ntp.example.net"), std::string::npos) << shown;
+    }
+    EXPECT_EQ(readText(out + "/" + fleet.address(2) + ".txt").find("NTPDomain"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.file("snapshots")));
 }
