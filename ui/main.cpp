@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <sys/socket.h>
@@ -56,14 +57,34 @@ void closeOnSignals(QWidget& window)
     sigaction(SIGTERM, &action, nullptr);
 }
 
-// Reads --box-modulus HEX|@FILE (also --box-modulus=...). False with a reason when the option is
-// malformed; Qt's own options are left for QApplication.
+// --live-log-port N: 1 to 65535.
+bool parseLiveLogPort(const std::string& value, LinkSetup& setup, std::string& error)
+{
+    char* end = nullptr;
+    const long port = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || port < 1 || port > 65535) {
+        error = "--live-log-port must be 1 to 65535";
+        return false;
+    }
+    setup.liveLogPort = static_cast<uint16_t>(port);
+    return true;
+}
+
+// Reads --box-modulus HEX|@FILE (also --box-modulus=...) and --live-log-port N. False with a
+// reason when an option is malformed; Qt's own options are left for QApplication.
 bool parseOptions(int argc, char* argv[], LinkSetup& setup, std::string& error)
 {
     const char* const name = "--box-modulus";
     const size_t nameLength = strlen(name);
     for (int i = 1; i < argc; ++i) {
         std::string value;
+        if (strcmp(argv[i], "--live-log-port") == 0) {
+            if (i + 1 >= argc || !parseLiveLogPort(argv[++i], setup, error)) {
+                error = "--live-log-port must be 1 to 65535";
+                return false;
+            }
+            continue;
+        }
         if (strcmp(argv[i], name) == 0) {
             if (i + 1 >= argc) {
                 error = "--box-modulus needs a value: 256 hexadecimal digits or @FILE";
