@@ -78,7 +78,7 @@ bool LiveLogReceiver::openFilteredFile(const std::string& path)
 
 bool LiveLogReceiver::start(const Options& options, std::string* error)
 {
-    stop();
+    stopThread();
     Logger& log = Logger::instance();
     auto fail = [&](const std::string& reason) {
         if (error)
@@ -147,6 +147,13 @@ bool LiveLogReceiver::start(const Options& options, std::string* error)
 
 void LiveLogReceiver::stop()
 {
+    stopThread();
+    liveFile_.reset();
+    filteredFile_.reset();
+}
+
+void LiveLogReceiver::stopThread()
+{
     if (thread_.joinable()) {
         const uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = ::write(wake_, &one, sizeof one);
@@ -157,8 +164,6 @@ void LiveLogReceiver::stop()
     if (wake_ >= 0)
         ::close(wake_);
     socket_ = wake_ = -1;
-    liveFile_.reset();
-    filteredFile_.reset();
     rowsArrived_.notify_all();
 }
 

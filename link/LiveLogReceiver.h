@@ -94,6 +94,7 @@ private:
     struct Batch;
 
     void run();
+    void stopThread(); // the files stay open
     void handleBatch(Batch& batch, int count);
     bool openOutput(File& file, const std::string& path);
 

@@ -27,6 +27,8 @@ struct SimOptions {
     size_t paramListBytes = 0; // pad the parameter list to at least this size (benchmarks)
     std::chrono::milliseconds linePace{1000}; // pace of ping and trace route lines
     bool quiet = true; // no console output
+    int logRate = 0;            // live-log lines a second while the live log is on (0: none)
+    uint16_t logPort = 514;     // UDP port the live log goes to
 };
 
 // Ways to misbehave, for tests.
@@ -55,6 +57,7 @@ struct SimUpgradeRecord {
     int verdict = 0;          // 302 written, 300 same version, 303 not a valid image
 };
 
+class SimLiveLog;
 class SimSession;
 
 // A simulated set-top box: a TCP server that speaks the link protocol as the box does.
@@ -138,6 +141,7 @@ private:
     SimSession* active_ = nullptr;
     std::vector<std::unique_ptr<SimSession>> sessions_;
     SimUpgradeRecord upgrade_;
+    std::unique_ptr<SimLiveLog> liveLog_;
 };
 
 // The private half of the simulated box family's key (PEM).

@@ -25,6 +25,7 @@ void usage()
 {
     std::cout << "usage: quillon-stbsim [--listen ADDR:PORT] [--user NAME] [--password PW] [--channels N]\n"
                  "                      [--state FILE] [--param-bytes N] [--line-pace MS]\n"
+                 "                      [--log-rate N] [--log-port N]\n"
                  "A simulated set-top box on the link protocol (default 127.0.0.1:9003, user "
               << kDefaultUser << ", password " << kDefaultPassword << ").\n";
 }
@@ -36,6 +37,7 @@ int main(int argc, char* argv[])
     Logger::instance().setFileName(Logger::defaultLogPath(argv[0]));
     SimOptions options;
     options.quiet = false;
+    options.logRate = 20; // the demo's live log, once the log parameters switch it on
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto next = [&]() -> std::string {
@@ -66,6 +68,15 @@ int main(int argc, char* argv[])
             options.paramListBytes = std::strtoul(next().c_str(), nullptr, 10);
         } else if (arg == "--line-pace") {
             options.linePace = std::chrono::milliseconds(std::atoi(next().c_str()));
+        } else if (arg == "--log-rate") {
+            options.logRate = std::atoi(next().c_str());
+        } else if (arg == "--log-port") {
+            const int port = std::atoi(next().c_str());
+            if (port < 1 || port > 65535) {
+                std::cerr << "quillon-stbsim: --log-port must be 1 to 65535\n";
+                return 2;
+            }
+            options.logPort = static_cast<uint16_t>(port);
         } else if (arg == "--help" || arg == "-h") {
             usage();
             return 0;
