@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 namespace quillon
@@ -51,6 +52,15 @@ void LogRows::reserveBytes(size_t more)
         throw std::bad_alloc();
     data_ = grown;
     capacity_ = wanted;
+    // A large buffer (a loaded file) in huge pages where the system offers them: a tenth of
+    // the page faults, which otherwise cost more than reading the file.
+    constexpr size_t kHuge = size_t(2) << 20;
+    if (capacity_ >= 4 * kHuge) {
+        const auto begin = (reinterpret_cast<uintptr_t>(data_) + kHuge - 1) & ~(kHuge - 1);
+        const auto end = (reinterpret_cast<uintptr_t>(data_) + capacity_) & ~(kHuge - 1);
+        if (end > begin)
+            ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    }
 }
 
 void LogRows::append(std::string_view text)
@@ -106,42 +116,49 @@ LogRows::LoadResult LogRows::loadFile(const std::string& path)
     clear();
     struct stat info {};
     const size_t expected = ::fstat(fileno(file.get()), &info) == 0 && info.st_size > 0 ? size_t(info.st_size) : 0;
-    // The whole file in one buffer, read in large blocks; a file that grows meanwhile is read
-    // to its end all the same.
-    reserveBytes(expected + 1);
+    // The whole file in one buffer, read in blocks; each block's line ends are found while it
+    // is still in the cache. A file that grows meanwhile is read to its end all the same.
+    constexpr size_t kBlock = size_t(1) << 20;
+    reserveBytes(expected + kBlock);
+    offsets_.reserve(expected / 96 + 16);
+    lengths_.reserve(expected / 96 + 16);
+    size_t begin = 0; // of the line not yet ended
     for (;;) {
-        if (capacity_ - used_ < 65536)
-            reserveBytes(capacity_);
-        const size_t n = std::fread(data_ + used_, 1, capacity_ - used_, file.get());
-        used_ += n;
+        if (capacity_ - used_ < kBlock)
+            reserveBytes(kBlock);
+        const size_t n = std::fread(data_ + used_, 1, kBlock, file.get());
         if (n == 0)
             break;
+        size_t at = used_;
+        used_ += n;
+        while (const auto* feed = static_cast<const char*>(std::memchr(data_ + at, '\n', used_ - at))) {
+            const size_t end = size_t(feed - data_);
+            addLine(begin, end, true, result);
+            begin = at = end + 1;
+        }
     }
     if (std::ferror(file.get())) {
         result.error = errno ? errno : EIO;
         clear();
         return result;
     }
-    const size_t total = used_;
-    offsets_.reserve(total / 64 + 16);
-    lengths_.reserve(total / 64 + 16);
-    size_t begin = 0;
-    while (begin < total) {
-        const auto* feed = static_cast<const char*>(std::memchr(data_ + begin, '\n', total - begin));
-        const size_t end = feed ? size_t(feed - data_) : total;
-        size_t length = end - begin;
-        if (feed && length > 0 && data_[end - 1] == '\r')
-            --length;
-        offsets_.push_back(begin);
-        lengths_.push_back(static_cast<uint32_t>(std::min<size_t>(length, UINT32_MAX)));
-        if (length > kShownLength)
-            ++result.cutLines;
-        begin = end + 1;
-    }
+    if (begin < used_)
+        addLine(begin, used_, false, result);
     match_.assign(offsets_.size(), 0);
     result.ok = true;
     result.lines = size();
     return result;
+}
+
+void LogRows::addLine(size_t begin, size_t end, bool fed, LoadResult& result)
+{
+    size_t length = end - begin;
+    if (fed && length > 0 && data_[end - 1] == '\r')
+        --length;
+    offsets_.push_back(begin);
+    lengths_.push_back(static_cast<uint32_t>(std::min<size_t>(length, UINT32_MAX)));
+    if (length > kShownLength)
+        ++result.cutLines;
 }
 
 long long LogRows::saveMatching(const std::string& path, const LogFilter& filter)

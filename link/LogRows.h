@@ -64,6 +64,7 @@ public:
 
 private:
     void reserveBytes(size_t more);
+    void addLine(size_t begin, size_t end, bool fed, LoadResult& result);
 
     char* data_ = nullptr;
     size_t used_ = 0;

@@ -13,7 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QTableView>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -116,7 +116,7 @@ QWidget* LogPage::buildAnalyseGroup()
     row->addWidget(makeNamed<QPushButton>(group, "btnApplyFilter"));
     layout->addLayout(row);
 
-    auto* logs = makeNamed<QListView>(group, "lbLogs");
+    auto* logs = makeNamed<QTableView>(group, "lbLogs");
     logs->setMinimumHeight(120);
     layout->addWidget(logs, 1);
 

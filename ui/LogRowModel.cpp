@@ -6,6 +6,8 @@
 #include <Logger.h>
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QTableView>
 #include <QPainter>
 #include <QStyle>
 
@@ -113,6 +115,36 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
 QSize LogRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
     return QSize(extent_ > 0 ? extent_ : option.rect.width(), kRowHeight);
+}
+
+void setUpLogView(QTableView* view, LogRowDelegate* delegate)
+{
+    view->setItemDelegate(delegate);
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QHeaderView* rows = view->verticalHeader();
+    rows->hide();
+    rows->setMinimumSectionSize(1);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(LogRowDelegate::kRowHeight);
+    view->horizontalHeader()->hide();
+    setLogViewExtent(view, 0);
+}
+
+void setLogViewExtent(QTableView* view, int width)
+{
+    QHeaderView* columns = view->horizontalHeader();
+    columns->setStretchLastSection(width == 0);
+    if (width > 0) {
+        columns->setSectionResizeMode(QHeaderView::Fixed);
+        columns->setDefaultSectionSize(width);
+        if (columns->count() > 0)
+            columns->resizeSection(0, width);
+    }
 }
 
 } // namespace quillon

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+class QTableView;
+
 namespace quillon
 {
 
@@ -60,5 +62,11 @@ public:
 private:
     int extent_ = 0;
 };
+
+// lbLogs: a one-column table view without headers or grid, rows of LogRowDelegate::kRowHeight.
+// Fixed row heights cost nothing per row, so a loaded file of a million lines lays out at once.
+void setUpLogView(QTableView* view, LogRowDelegate* delegate);
+// The horizontal scroll extent: `width` pixels, 0 for the view's own width.
+void setLogViewExtent(QTableView* view, int width);
 
 } // namespace quillon

@@ -12,7 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QListView>
+#include <QTableView>
 #include <QPushButton>
 #include <QTimer>
 
@@ -41,15 +41,11 @@ std::string fileNameOf(const QString& path)
 LogViewer::LogViewer(TfrmMain& frame, LogPage& page)
     : frame_(frame), page_(page), receiver_(std::make_unique<LiveLogReceiver>())
 {
-    lbLogs_ = page.findChild<QListView*>("lbLogs");
+    lbLogs_ = page.findChild<QTableView*>("lbLogs");
     model_ = new LogRowModel(this);
     delegate_ = new LogRowDelegate(this);
     lbLogs_->setModel(model_);
-    lbLogs_->setItemDelegate(delegate_);
-    lbLogs_->setUniformItemSizes(true);
-    lbLogs_->setSelectionMode(QAbstractItemView::SingleSelection);
-    lbLogs_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lbLogs_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setUpLogView(lbLogs_, delegate_);
     chkPrintLiveLog_ = page.findChild<QCheckBox*>("chkPrintLiveLog");
 
     tmrLiveLog_ = new QTimer(this);
@@ -119,6 +115,7 @@ void LogViewer::setLogViewMode(LogViewMode mode)
         clearRows();
         logScrollWidth_ = 0;
         delegate_->setExtent(0);
+        setLogViewExtent(lbLogs_, 0);
     }
     if (mode == LogViewFile)
         return;
@@ -252,8 +249,8 @@ void LogViewer::ensureLogScrollWidth(int width)
     if (logScrollWidth_ >= width)
         return;
     delegate_->setExtent(width + 2);
+    setLogViewExtent(lbLogs_, width + 2);
     logScrollWidth_ = width;
-    lbLogs_->doItemsLayout();
 }
 
 void LogViewer::clearRows()

@@ -11,7 +11,7 @@
 
 class QCheckBox;
 class QLineEdit;
-class QListView;
+class QTableView;
 class QTimer;
 
 namespace quillon
@@ -78,7 +78,7 @@ private:
     std::unique_ptr<LiveLogReceiver> receiver_;
     uint64_t shownLost_ = 0;
 
-    QListView* lbLogs_ = nullptr;
+    QTableView* lbLogs_ = nullptr;
     LogRowModel* model_ = nullptr;
     LogRowDelegate* delegate_ = nullptr;
     QCheckBox* chkPrintLiveLog_ = nullptr;

@@ -15,7 +15,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QListView>
+#include <QTableView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -256,7 +256,7 @@ private slots:
         for (int row = 0; row < model.rowCount(); ++row)
             red += model.rowMatches(row) == model.shownText(row).contains("HTTP", Qt::CaseInsensitive) ? 0 : 1000;
         QCOMPARE(red, 0);
-        QCOMPARE(child<QListView>(window, "lbLogs")->currentIndex().row(), model.rowCount() - 1);
+        QCOMPARE(child<QTableView>(window, "lbLogs")->currentIndex().row(), model.rowCount() - 1);
 
         // Link loss unchecks the switch: the receiver stops, the files are complete.
         box.dropClient();
