@@ -287,7 +287,7 @@ void LiveLogReceiver::handleBatch(Batch& batch, int count)
         row.text.assign(batch.data[i], n);
         zeroBytesToLineFeeds(row.text);
         row.generation = generation;
-        row.matched = filter->matches(fromBox(row.text));
+        row.matched = !filter->empty() && filter->matches(fromBox(row.text));
         if (liveFile_)
             appendFileText(batch.liveText, row.text);
         if (filteredFile_ && row.matched)

@@ -93,7 +93,7 @@ bool LogRows::matches(size_t index, const LogFilter& filter)
 {
     uint8_t& known = match_[index];
     if (known == 0)
-        known = filter.matches(fromBox(row(index))) ? 2 : 1;
+        known = !filter.empty() && filter.matches(fromBox(row(index))) ? 2 : 1;
     return known == 2;
 }
 
