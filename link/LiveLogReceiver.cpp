@@ -141,6 +141,7 @@ bool LiveLogReceiver::start(const Options& options, std::string* error)
         rows_.clear();
         pendingBytes_ = 0;
     }
+    stopping_ = false;
     thread_ = std::thread([this] { run(); });
     return true;
 }
@@ -155,6 +156,7 @@ void LiveLogReceiver::stop()
 void LiveLogReceiver::stopThread()
 {
     if (thread_.joinable()) {
+        stopping_ = true;
         const uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = ::write(wake_, &one, sizeof one);
         thread_.join();
@@ -235,8 +237,9 @@ void LiveLogReceiver::run()
             break;
         if (ready <= 0 || (watched[0].revents & POLLIN) == 0)
             continue;
-        // Everything waiting, in batches, before the next wait.
-        for (;;) {
+        // Everything waiting, in batches, before the next wait; a stop ends it between batches
+        // even while a sender keeps the socket full.
+        while (!stopping_) {
             batch->reset();
             const int count = ::recvmmsg(socket_, batch->headers, kBatchSize, MSG_DONTWAIT, nullptr);
             if (count < 0) {

@@ -99,7 +99,8 @@ private:
     bool openOutput(File& file, const std::string& path);
 
     int socket_ = -1;
-    int wake_ = -1; // eventfd that ends the thread
+    int wake_ = -1; // eventfd that ends the thread's wait
+    std::atomic<bool> stopping_{false};
     uint16_t port_ = 0;
     int receiveBuffer_ = 0;
     size_t pendingByteLimit_ = 0;

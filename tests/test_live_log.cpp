@@ -17,6 +17,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 using namespace quillon;
@@ -296,19 +297,24 @@ TEST(LiveLogCommand, ReceivesPrintsWritesAndSummarisesOnInterrupt)
     int errPipe[2];
     ASSERT_EQ(::pipe(errPipe), 0);
     const std::string outPath = dir.file("stdout.txt");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::dup2(errPipe[1], 2);
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        const std::string live = dir.file("live.log");
-        const std::string filtered = dir.file("filtered.log");
-        ::execl(QUILLON_CLI_PATH, "quillon-cli", "livelog", "--port", "0", "--bind", "127.0.0.1", "--out",
-                live.c_str(), "--filtered-out", filtered.c_str(), "--filter", "http", "--filter", "drm",
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    // Spawned rather than forked: a fork of this process, which runs threads, may hang the child.
+    const std::string live = dir.file("live.log");
+    const std::string filtered = dir.file("filtered.log");
+    std::vector<std::string> args = {"quillon-cli", "livelog", "--port",         "0",            "--bind",
+                                     "127.0.0.1",   "--out",   live,             "--filtered-out", filtered,
+                                     "--filter",    "http",    "--filter",       "drm"};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t child = -1;
+    ASSERT_EQ(::posix_spawn(&child, QUILLON_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
     ::close(errPipe[1]);
     FILE* err = ::fdopen(errPipe[0], "r");
     char line[512] = {};
