@@ -4,6 +4,8 @@
 // the load through the viewer's model into a table view (offscreen) is measured too.
 //
 // usage: bench_logload [MEGABYTES]   (default 100: about 765 000 lines)
+#include "BenchSupport.h"
+
 #include <LogRows.h>
 
 #ifdef QUILLON_BENCH_UI
@@ -24,7 +26,7 @@
 #include <string>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
+using namespace quillon::bench;
 using namespace quillon;
 
 namespace
@@ -32,21 +34,7 @@ namespace
 
 constexpr int kRounds = 5;
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
-long statusKb(const char* field)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + key.size());
-    return -1;
-}
 
 // Lines as a box at debug level writes them: about 137 bytes on average, a few far longer.
 size_t writeLog(const std::string& path, size_t bytes)

@@ -6,6 +6,8 @@
 // the memory figures of this process are the tool's alone.
 //
 // usage: bench_upgrade [MEGABYTES]   (default 256)
+#include "BenchSupport.h"
+
 #include <Commandio.h>
 #include <LinkService.h>
 #include <SimDiagnostics.h>
@@ -28,30 +30,14 @@
 #include <unistd.h>
 
 using namespace quillon;
-using Clock = std::chrono::steady_clock;
+using namespace quillon::bench;
 
 namespace
 {
 
 constexpr int kRounds = 3;
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
-// A field of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when unreadable.
-long statusKb(const char* field)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line)) {
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + key.size());
-    }
-    return -1;
-}
 
 // Restarts the peak resident size from the current one (Linux 4.0 and later).
 void resetPeak()

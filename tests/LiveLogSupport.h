@@ -31,6 +31,28 @@ inline uint16_t freeUdpPort()
     return ntohs(a.sin_port);
 }
 
+// A UDP port on 127.0.0.1 held by a socket without SO_REUSEADDR, so that no other can bind it.
+class HeldUdpPort {
+public:
+    HeldUdpPort() : fd_(::socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+            socklen_t length = sizeof a;
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length);
+            port_ = ntohs(a.sin_port);
+        }
+    }
+    ~HeldUdpPort() { ::close(fd_); }
+    uint16_t port() const { return port_; } // 0 when none could be had
+
+private:
+    int fd_;
+    uint16_t port_ = 0;
+};
+
 // Sends datagrams to 127.0.0.1:port from one socket, in order.
 class UdpSender {
 public:

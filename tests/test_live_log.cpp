@@ -114,22 +114,17 @@ TEST(LiveLogReceiver, TakesDatagramsOf1024BytesWholeAndDropsLongerOnes)
 // a socket behind; stop hanging while the thread is busy receiving.
 TEST(LiveLogReceiver, BindFailureGivesTheReasonAndStopJoinsWhileReceiving)
 {
-    const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    socklen_t length = sizeof a;
-    ::getsockname(holder, reinterpret_cast<sockaddr*>(&a), &length);
+    auto holder = std::make_unique<HeldUdpPort>();
+    ASSERT_NE(holder->port(), 0);
     LiveLogReceiver::Options taken = loopbackOptions();
-    taken.port = ntohs(a.sin_port);
+    taken.port = holder->port();
     LiveLogReceiver refused;
     std::string error;
     EXPECT_FALSE(refused.start(taken, &error));
     EXPECT_NE(error.find("Address already in use"), std::string::npos) << error;
     EXPECT_NE(error.find(std::to_string(taken.port)), std::string::npos) << error;
     EXPECT_FALSE(refused.running());
-    ::close(holder);
+    holder.reset();
 
     LiveLogReceiver receiver;
     ASSERT_TRUE(receiver.start(loopbackOptions()));

@@ -74,25 +74,26 @@ QLineEdit* LogViewer::edit(const char* name) const
     return page_.findChild<QLineEdit*>(name);
 }
 
-void LogViewer::btnLiveLogClick()
+QString LogViewer::chooseSavePath(const char* editName, const char* logPrefix)
 {
     const QString chosen = Dialogs::saveFileName(&page_, kFileFilter);
     if (chosen.isEmpty())
-        return;
+        return chosen;
     const QString path = QString::fromStdString(logSaveFileName(chosen.toStdString()));
-    edit("edtLiveLogFile")->setText(path);
-    Logger::instance().info("Live log save path:%s", path.toUtf8().constData());
+    edit(editName)->setText(path);
+    Logger::instance().info("%s%s", logPrefix, path.toUtf8().constData());
+    return path;
+}
+
+void LogViewer::btnLiveLogClick()
+{
+    chooseSavePath("edtLiveLogFile", "Live log save path:");
 }
 
 void LogViewer::btnBrowseFilterLogSaveFileClick()
 {
-    const QString chosen = Dialogs::saveFileName(&page_, kFileFilter);
-    if (chosen.isEmpty())
-        return;
-    const QString path = QString::fromStdString(logSaveFileName(chosen.toStdString()));
-    edit("edtSaveFilterLogFile")->setText(path);
-    Logger::instance().info("Filtered log save path:%s", path.toUtf8().constData());
-    if (logViewMode_ == LogViewFile)
+    const QString path = chooseSavePath("edtSaveFilterLogFile", "Filtered log save path:");
+    if (!path.isEmpty() && logViewMode_ == LogViewFile)
         saveFilteredLines(path);
 }
 

@@ -66,6 +66,8 @@ public:
 
 private:
     QLineEdit* edit(const char* name) const;
+    // The save dialog's answer under the name rule, into `editName`; empty when cancelled.
+    QString chooseSavePath(const char* editName, const char* logPrefix);
     void showLostCount();
 
     TfrmMain& frame_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Commandio.h>
+#include <untMain.h>
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -17,6 +18,14 @@ namespace quillon::test
 inline std::unique_ptr<Request> takeRequest(Commandio& queues)
 {
     return queues.waitingRequests() > 0 ? queues.popRequest() : nullptr;
+}
+
+// A window whose tests feed its response queue themselves: no link threads.
+inline LinkSetup noLink()
+{
+    LinkSetup setup;
+    setup.startLink = false;
+    return setup;
 }
 
 template <typename T> T* child(QWidget& root, const char* name)

@@ -28,13 +28,6 @@ using namespace quillon::test;
 namespace
 {
 
-LinkSetup noLink()
-{
-    LinkSetup setup;
-    setup.startLink = false;
-    return setup;
-}
-
 QString zh(int id)
 {
     return QString::fromStdString(loadUiString(id));
@@ -277,18 +270,13 @@ private slots:
     // Faults caught: a bind failure only logged while the switch stays on.
     void bindFailureIsShownAndUnchecksTheSwitch()
     {
-        const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        QCOMPARE(::bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-        socklen_t length = sizeof a;
-        ::getsockname(holder, reinterpret_cast<sockaddr*>(&a), &length);
+        HeldUdpPort holder;
+        QVERIFY(holder.port() != 0);
 
         Commandio queues;
         TfrmMain window(queues, noLink());
         LogViewer& viewer = window.logPage().viewer();
-        viewer.setLiveLogOptions(loopback(ntohs(a.sin_port)));
+        viewer.setLiveLogOptions(loopback(holder.port()));
         Dialogs::resetCounters();
         child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(true);
         QCOMPARE(Dialogs::suppressedMessageCount(), 1);
@@ -297,7 +285,6 @@ private slots:
         QVERIFY(!child<QCheckBox>(window, "chkPrintLiveLog")->isChecked());
         QCOMPARE(viewer.logViewMode(), LogViewNone);
         QVERIFY(child<QWidget>(window, "edtLiveLogFile")->isEnabledTo(&window.logPage()));
-        ::close(holder);
     }
 
     // Live rows through the window: zero bytes as line breaks in one row, the 50 000-row rule,
