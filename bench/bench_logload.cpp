@@ -34,8 +34,6 @@ namespace
 
 constexpr int kRounds = 5;
 
-
-
 // Lines as a box at debug level writes them: about 137 bytes on average, a few far longer.
 size_t writeLog(const std::string& path, size_t bytes)
 {

@@ -6,10 +6,9 @@
 namespace quillon
 {
 
-const char* const kLogKeywords[22] = {"HOST",     "HTTP",       "RTSP",   "BUFFER",      "REQUEST",     "OPEN",
-                                      "IGMP",     "URL",        "ERROR",  "CONNECTION",  "PVR",         "DOWNLOAD",
-                                      "MEDIAPLAYER", "UPGRADE", "DRM",    "ACS",         "DVB",         "SQM",
-                                      "LOG",      "UPNP",       "TEMPLATE", "HMS"};
+const char* const kLogKeywords[22] = {
+    "HOST",     "HTTP",        "RTSP",    "BUFFER", "REQUEST", "OPEN", "IGMP", "URL", "ERROR", "CONNECTION", "PVR",
+    "DOWNLOAD", "MEDIAPLAYER", "UPGRADE", "DRM",    "ACS",     "DVB",  "SQM",  "LOG", "UPNP",  "TEMPLATE",   "HMS"};
 
 namespace
 {

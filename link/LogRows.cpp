@@ -114,7 +114,8 @@ LogRows::LoadResult LogRows::loadFile(const std::string& path)
         return result;
     }
     clear();
-    struct stat info {};
+    struct stat info {
+    };
     const size_t expected = ::fstat(fileno(file.get()), &info) == 0 && info.st_size > 0 ? size_t(info.st_size) : 0;
     // The whole file in one buffer, read in blocks; each block's line ends are found while it
     // is still in the cache. A file that grows meanwhile is read to its end all the same.

@@ -49,7 +49,7 @@ public:
 
     struct LoadResult {
         bool ok = false;
-        int error = 0;      // errno of the failed open or read
+        int error = 0; // errno of the failed open or read
         size_t lines = 0;
         size_t cutLines = 0; // lines longer than kShownLength
     };

@@ -14,9 +14,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace quillon::sim {
+namespace quillon::sim
+{
 
-namespace {
+namespace
+{
 
 const char* const kModules[] = {"HTTP", "RTSP", "IGMP", "Mediaplayer", "Buffer", "DRM", "Upgrade", "ACS", "Connection"};
 const char* const kTexts[] = {

@@ -7,7 +7,8 @@
 #include <string>
 #include <thread>
 
-namespace quillon::sim {
+namespace quillon::sim
+{
 
 class StbSimulator;
 
@@ -15,7 +16,8 @@ class StbSimulator;
 // (output type 2 or 3), the box sends log lines to that address by UDP, `rate` a second.
 // The simulated box runs on the tool's own PC: an address of this PC is reached on loopback,
 // and nothing is ever sent off the machine.
-class SimLiveLog {
+class SimLiveLog
+{
 public:
     SimLiveLog(int rate, uint16_t port);
     ~SimLiveLog();

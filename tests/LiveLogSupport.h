@@ -15,7 +15,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace quillon::test {
+namespace quillon::test
+{
 
 // A UDP port on 127.0.0.1 that was free a moment ago.
 inline uint16_t freeUdpPort()
@@ -32,7 +33,8 @@ inline uint16_t freeUdpPort()
 }
 
 // A UDP port on 127.0.0.1 held by a socket without SO_REUSEADDR, so that no other can bind it.
-class HeldUdpPort {
+class HeldUdpPort
+{
 public:
     HeldUdpPort() : fd_(::socket(AF_INET, SOCK_DGRAM, 0))
     {
@@ -54,7 +56,8 @@ private:
 };
 
 // Sends datagrams to 127.0.0.1:port from one socket, in order.
-class UdpSender {
+class UdpSender
+{
 public:
     explicit UdpSender(uint16_t port) : fd_(::socket(AF_INET, SOCK_DGRAM, 0))
     {

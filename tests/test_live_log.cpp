@@ -23,9 +23,11 @@
 using namespace quillon;
 using namespace quillon::test;
 
-namespace {
+namespace
+{
 
-class TempDir {
+class TempDir
+{
 public:
     TempDir()
     {
@@ -295,9 +297,9 @@ TEST(LiveLogCommand, ReceivesPrintsWritesAndSummarisesOnInterrupt)
     // Spawned rather than forked: a fork of this process, which runs threads, may hang the child.
     const std::string live = dir.file("live.log");
     const std::string filtered = dir.file("filtered.log");
-    std::vector<std::string> args = {"quillon-cli", "livelog", "--port",         "0",            "--bind",
-                                     "127.0.0.1",   "--out",   live,             "--filtered-out", filtered,
-                                     "--filter",    "http",    "--filter",       "drm"};
+    std::vector<std::string> args = {"quillon-cli", "livelog", "--port",         "0",      "--bind",   "127.0.0.1",
+                                     "--out",       live,      "--filtered-out", filtered, "--filter", "http",
+                                     "--filter",    "drm"};
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());

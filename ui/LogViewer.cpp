@@ -25,11 +25,10 @@ namespace
 {
 
 // The path controls that cannot change while the live log is received.
-const char* const kPathControls[] = {"lblLocalLogFile",      "btnLocalLog",
-                                     "edtLocalLogFile",      "lblLiveLogFile",
-                                     "btnLiveLog",           "edtLiveLogFile",
-                                     "lblFilterLogSaveFile", "btnBrowseFilterLogSaveFile",
-                                     "edtSaveFilterLogFile"};
+const char* const kPathControls[] = {
+    "lblLocalLogFile",     "btnLocalLog",    "edtLocalLogFile",      "lblLiveLogFile",
+    "btnLiveLog",          "edtLiveLogFile", "lblFilterLogSaveFile", "btnBrowseFilterLogSaveFile",
+    "edtSaveFilterLogFile"};
 
 std::string fileNameOf(const QString& path)
 {
@@ -56,7 +55,8 @@ LogViewer::LogViewer(TfrmMain& frame, LogPage& page)
     // Checked and unchecked by the user or by the page (link loss) alike.
     connect(chkPrintLiveLog_, &QCheckBox::toggled, this, [this](bool checked) { chkPrintLiveLogClick(checked); });
     auto onClick = [this, &page](const char* name, void (LogViewer::*handler)()) {
-        connect(page.findChild<QPushButton*>(name), &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+        connect(page.findChild<QPushButton*>(name), &QPushButton::clicked, this,
+                [this, handler] { (this->*handler)(); });
     };
     onClick("btnLiveLog", &LogViewer::btnLiveLogClick);
     onClick("btnBrowseFilterLogSaveFile", &LogViewer::btnBrowseFilterLogSaveFileClick);
