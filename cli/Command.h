@@ -62,6 +62,7 @@ std::unique_ptr<Command> makeCmdCommand();
 std::unique_ptr<Command> makeChannelsCommand();
 std::unique_ptr<Command> makeExportParamsCommand();
 std::unique_ptr<Command> makeLogParamsCommand();
+std::unique_ptr<Command> makeLiveLogCommand();
 std::unique_ptr<Command> makeUsbProfilesCommand();
 std::unique_ptr<Command> makeZoneInfoCommand();
 std::unique_ptr<Command> makePingCommand();

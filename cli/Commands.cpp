@@ -16,6 +16,7 @@ std::vector<std::unique_ptr<Command>> allCommands()
     commands.push_back(makeChannelsCommand());
     commands.push_back(makeExportParamsCommand());
     commands.push_back(makeLogParamsCommand());
+    commands.push_back(makeLiveLogCommand());
     commands.push_back(makePingCommand());
     commands.push_back(makeTraceRouteCommand());
     commands.push_back(makePcapCommand());

@@ -1,4 +1,5 @@
 #include "StbSimulator.h"
+#include "SimLiveLog.h"
 
 #include "SimSession.h"
 
@@ -175,6 +176,8 @@ bool StbSimulator::start(std::string* error)
     port_ = ntohs(address.sin_port);
     running_ = true;
     acceptThread_ = std::thread([this] { acceptLoop(); });
+    liveLog_ = std::make_unique<SimLiveLog>(options_.logRate, options_.logPort);
+    liveLog_->update(*this);
     return true;
 }
 
@@ -188,6 +191,7 @@ void StbSimulator::stop()
     ::close(listenFd_);
     listenFd_ = -1;
     reapSessions(true);
+    liveLog_.reset();
 }
 
 void StbSimulator::acceptLoop()
@@ -280,6 +284,8 @@ void StbSimulator::setValue(const std::string& key, const std::string& value)
         paramCacheValid_ = false;
     }
     saveState();
+    if (liveLog_)
+        liveLog_->update(*this);
 }
 
 std::string StbSimulator::paramListText() const

@@ -33,6 +33,8 @@ struct SimOptions {
     bool android = false; // an Android box: other HD modes, export through a configuration read, .zip images
     std::chrono::milliseconds replyLatency{0}; // every reply waits this long, as over a real network
     size_t keptImageBytes = 1 << 20; // firmware image bytes kept for tests (SimUpgradeRecord::image)
+    int logRate = 0;            // live-log lines a second while the live log is on (0: none)
+    uint16_t logPort = 514;     // UDP port the live log goes to
 };
 
 // The values a box of the Chinese market holds in GBK, for --gbk-values: the product name
@@ -96,6 +98,7 @@ struct SimUpgradeRecord {
     int verdict = 0;          // 302 written, 300 same version, 303 not a valid image
 };
 
+class SimLiveLog;
 class SimSession;
 
 // A simulated set-top box: a TCP server that speaks the link protocol as the box does.
@@ -187,6 +190,7 @@ private:
     SimSession* active_ = nullptr;
     std::vector<std::unique_ptr<SimSession>> sessions_;
     SimUpgradeRecord upgrade_;
+    std::unique_ptr<SimLiveLog> liveLog_;
 };
 
 // The private half of the simulated box family's key (PEM).

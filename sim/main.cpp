@@ -29,7 +29,8 @@ void usage()
 {
     std::cout << "usage: quillon-stbsim [--listen ADDR:PORT] [--user NAME] [--password PW] [--channels N]\n"
                  "                      [--state FILE] [--param-bytes N] [--line-pace MS] [--gbk-values] [--android]\n"
-                 "                      [--boxes N] [--latency MS] [--faulty K] | --help | --version\n"
+                 "                      [--boxes N] [--latency MS] [--faulty K] [--log-rate N] [--log-port N]\n"
+                 "                      | --help | --version\n"
                  "A simulated set-top box on the link protocol (default 127.0.0.1:9003, user "
               << kDefaultUser << ", password " << kDefaultPassword << ").\n"
                  "--boxes N serves N boxes on 127.0.0.1, 127.0.0.2, ... at port 9003, or with --listen on\n"
@@ -69,6 +70,7 @@ int main(int argc, char* argv[])
     int boxes = 0;
     int faulty = 0;
     bool listenGiven = false;
+    options.logRate = 20; // the demo's live log, once the log parameters switch it on
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto next = [&]() -> std::string {
@@ -113,6 +115,15 @@ int main(int argc, char* argv[])
         } else if (arg == "--version") {
             std::cout << "quillon-stbsim " << versionText() << "\n";
             return 0;
+        } else if (arg == "--log-rate") {
+            options.logRate = std::atoi(next().c_str());
+        } else if (arg == "--log-port") {
+            const int port = std::atoi(next().c_str());
+            if (port < 1 || port > 65535) {
+                std::cerr << "quillon-stbsim: --log-port must be 1 to 65535\n";
+                return 2;
+            }
+            options.logPort = static_cast<uint16_t>(port);
         } else if (arg == "--help" || arg == "-h") {
             usage();
             return 0;

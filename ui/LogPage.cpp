@@ -1,6 +1,10 @@
 #include "LogPage.h"
 
+#include "LogViewer.h"
 #include "untMain.h"
+
+#include <Commandio.h>
+#include <Logger.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,7 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QTableView>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -17,6 +21,10 @@ namespace quillon
 {
 
 // In the order their keywords enter the filter: left column, then right column.
+const std::array<int, 4> LogPage::logLevelValues = {0, 3, 6, 7};
+const std::array<int, 5> LogPage::logTypeValues = {0, 16, 17, 19, 20};
+const std::array<int, 4> LogPage::outputTypeValues = {0, 1, 2, 3};
+
 const char* const LogPage::kKeywordBoxes[22] = {
     "chkHost",  "chkHttp",       "chkRtsp", "chkBuffer",   "chkRequest",     "chkOpen",    "chkIgmp", "chkUrl",
     "chkError", "chkConnection", "chkPVR",  "chkDownload", "chkMediaplayer", "chkUpgrade", "chkDRM",  "chkACS",
@@ -38,6 +46,22 @@ LogPage::LogPage(TfrmMain& frame, QWidget* parent) : QWidget(parent), frame_(fra
         appendCaptionRunByName(captions_, this, 211 + i, {kKeywordBoxes[i]});
     appendCaptionRunByName(captions_, this, 238,
                            {"lblCustomWord", "btnApplyFilter", "lblFilterLogSaveFile", "btnBrowseFilterLogSaveFile"});
+
+    viewer_ = std::make_unique<LogViewer>(frame_, *this);
+    connect(combo("cmbLogAddrType"), &QComboBox::activated, this, [this] { cmbLogAddrTypeChange(); });
+    auto onClick = [this](const char* name, void (LogPage::*handler)()) {
+        connect(findChild<QPushButton*>(name), &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+    };
+    onClick("btnLogParamRefresh", &LogPage::btnLogParamRefreshClick);
+    onClick("btnLogParamSubmit", &LogPage::btnLogParamSubmitClick);
+    onClick("btnLogParamFastSet", &LogPage::btnLogParamFastSetClick);
+}
+
+LogPage::~LogPage() = default;
+
+QComboBox* LogPage::combo(const char* name) const
+{
+    return findChild<QComboBox*>(name);
 }
 
 QWidget* LogPage::buildParamGroup()
@@ -92,8 +116,7 @@ QWidget* LogPage::buildAnalyseGroup()
     row->addWidget(makeNamed<QPushButton>(group, "btnApplyFilter"));
     layout->addLayout(row);
 
-    auto* logs = makeNamed<QListWidget>(group, "lbLogs");
-    logs->setUniformItemSizes(true);
+    auto* logs = makeNamed<QTableView>(group, "lbLogs");
     logs->setMinimumHeight(120);
     layout->addWidget(logs, 1);
 
@@ -134,8 +157,116 @@ void LogPage::clearLogPage()
     for (const char* name : kKeywordBoxes)
         findChild<QCheckBox*>(name)->setChecked(false);
     findChild<QLineEdit*>("edtAutoFilter")->clear();
-    findChild<QListWidget*>("lbLogs")->clear();
+    viewer_->clearRows();
     findChild<QLineEdit*>("edtSaveFilterLogFile")->clear();
+}
+
+void LogPage::cmbLogAddrTypeChange()
+{
+    localAddressBox()->setEditText(QString());
+}
+
+void LogPage::pushLogParams(const ReqLogParams& request, int statusId)
+{
+    frame_.queues().pushRequest(request);
+    frame_.addPendingHandler([this] { return onLogParamsResponse(); });
+    frame_.setWindowMode(Busy);
+    frame_.showStatus(uiText(statusId));
+}
+
+void LogPage::btnLogParamRefreshClick()
+{
+    localAddressBox()->setEditText(QString());
+    for (const char* name : {"cmbLogLevel", "cmbLogType", "cmbLogOutputType"})
+        combo(name)->setCurrentIndex(-1);
+    ReqLogParams request(FuncRead);
+    request.addrType = combo("cmbLogAddrType")->currentIndex();
+    pushLogParams(request, 453);
+}
+
+void LogPage::btnLogParamSubmitClick()
+{
+    ReqLogParams request(FuncWrite);
+    request.addrType = combo("cmbLogAddrType")->currentIndex();
+    if (request.addrType >= 0)
+        request.addrValue = localAddressBox()->currentText().trimmed().toStdString();
+    auto valueOf = [this](const char* name, auto& table) {
+        const int index = combo(name)->currentIndex();
+        return index >= 0 && index < int(table.size()) ? table[size_t(index)] : -1;
+    };
+    request.logLevel = valueOf("cmbLogLevel", logLevelValues);
+    request.logType = valueOf("cmbLogType", logTypeValues);
+    request.outputType = valueOf("cmbLogOutputType", outputTypeValues);
+    pushLogParams(request, 454);
+}
+
+// An item counts as selected while the edit shows its text; typing over it leaves none selected.
+void LogPage::btnLogParamFastSetClick()
+{
+    QComboBox* address = localAddressBox();
+    const int index = address->currentIndex();
+    if ((index < 0 || address->itemText(index) != address->currentText()) && address->count() > 0)
+        address->setCurrentIndex(0);
+    combo("cmbLogAddrType")->setCurrentIndex(0);
+    combo("cmbLogLevel")->setCurrentIndex(3);
+    combo("cmbLogType")->setCurrentIndex(1);
+    combo("cmbLogOutputType")->setCurrentIndex(2);
+    ReqLogParams request(FuncWrite);
+    request.addrType = 0;
+    request.addrValue = address->currentText().toStdString();
+    request.logLevel = logLevelValues[3];
+    request.logType = logTypeValues[1];
+    request.outputType = outputTypeValues[2];
+    pushLogParams(request, 455);
+}
+
+void LogPage::showLogParams(const ResLogParams& answer)
+{
+    if (answer.function != FuncRead)
+        return;
+    if (answer.addrType != -1)
+        localAddressBox()->setEditText(QString::fromStdString(answer.addrValue));
+    combo("cmbLogLevel")->setCurrentIndex(indexOfValue(logLevelValues, answer.logLevel));
+    combo("cmbLogType")->setCurrentIndex(indexOfValue(logTypeValues, answer.logType));
+    combo("cmbLogOutputType")->setCurrentIndex(indexOfValue(outputTypeValues, answer.outputType));
+}
+
+int LogPage::onLogParamsResponse()
+{
+    int result = 0;
+    std::unique_ptr<Response> response = frame_.takeResponse(TypeLogParams, result);
+    if (!response)
+        return result;
+    Logger& log = Logger::instance();
+    log.info("Get log params response");
+    const auto* answer = dynamic_cast<const ResLogParams*>(response.get());
+    switch (response->status) {
+    case STA_OK:
+        if (answer)
+            showLogParams(*answer);
+        frame_.setWindowMode(Idle);
+        frame_.showStatus(uiText(404));
+        log.info("STA_OK");
+        break;
+    case STA_PART_OK:
+        if (answer)
+            showLogParams(*answer);
+        frame_.setWindowMode(Idle);
+        frame_.showStatus(uiText(487));
+        log.error("%s", response->message.c_str());
+        log.info("STA_PART_OK");
+        break;
+    case STA_ERROR:
+        frame_.showStatus(TfrmMain::responseErrorText(*response));
+        frame_.setWindowMode(Idle);
+        log.error("STA_ERROR");
+        break;
+    default:
+        // Never sent for this request; the window is not left busy for it.
+        frame_.setWindowMode(Idle);
+        break;
+    }
+    return 1;
 }
 
 } // namespace quillon

@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <sys/socket.h>
@@ -77,8 +78,22 @@ int optionValue(int argc, char* argv[], int& i, const char* name, std::string& v
     return 0;
 }
 
-// Reads --box-modulus HEX|@FILE and --box-encoding gbk|utf-8 (also --name=...). False with a
-// reason when an option is malformed; Qt's own options are left for QApplication.
+// --live-log-port N: 1 to 65535.
+bool parseLiveLogPort(const std::string& value, LinkSetup& setup, std::string& error)
+{
+    char* end = nullptr;
+    const long port = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || port < 1 || port > 65535) {
+        error = "--live-log-port must be 1 to 65535";
+        return false;
+    }
+    setup.liveLogPort = static_cast<uint16_t>(port);
+    return true;
+}
+
+// Reads --box-modulus HEX|@FILE, --box-encoding gbk|utf-8 and --live-log-port N (also
+// --name=...). False with a reason when an option is malformed; Qt's own options are left for
+// QApplication.
 bool parseOptions(int argc, char* argv[], LinkSetup& setup, std::string& error)
 {
     for (int i = 1; i < argc; ++i) {
@@ -93,6 +108,13 @@ bool parseOptions(int argc, char* argv[], LinkSetup& setup, std::string& error)
                 return false;
             continue;
         }
+        found = optionValue(argc, argv, i, "--live-log-port", value);
+        if (found < 0 || (found > 0 && !parseLiveLogPort(value, setup, error))) {
+            error = "--live-log-port must be 1 to 65535";
+            return false;
+        }
+        if (found > 0)
+            continue;
         found = optionValue(argc, argv, i, "--box-encoding", value);
         BoxEncoding encoding;
         if (found < 0 || (found > 0 && !parseBoxEncoding(value, encoding))) {

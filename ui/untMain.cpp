@@ -7,6 +7,7 @@
 #include "IpAddressEdit.h"
 #include "LinkBridge.h"
 #include "LogPage.h"
+#include "LogViewer.h"
 #include "OperationsPage.h"
 #include "PcapPage.h"
 #include "ToolsPage.h"
@@ -119,6 +120,9 @@ TfrmMain::TfrmMain(Commandio& queues, const LinkSetup& setup, QWidget* parent) :
 
     startLink(setup);
     tmrTick_->start();
+    LiveLogReceiver::Options liveLog = logPage_->viewer().liveLogOptions();
+    liveLog.port = setup.liveLogPort;
+    logPage_->viewer().setLiveLogOptions(liveLog);
 
     fillLocalAddresses();
     progressBar_->hide();

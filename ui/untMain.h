@@ -43,6 +43,7 @@ struct LinkSetup {
     bool startLink = true;     // tests that feed the response queue themselves run without one
     std::string boxModulusHex; // empty: the link's built-in key
     std::optional<LinkTimeouts> timeouts;
+    uint16_t liveLogPort = 514; // where the live log is received (--live-log-port)
 };
 
 // The program's main window: menus, the six pages, the status bar, the pending-response list

@@ -21,6 +21,14 @@ inline std::unique_ptr<Request> takeRequest(Commandio& queues)
     return queues.waitingRequests() > 0 ? queues.popRequest() : nullptr;
 }
 
+// A window whose tests feed its response queue themselves: no link threads.
+inline LinkSetup noLink()
+{
+    LinkSetup setup;
+    setup.startLink = false;
+    return setup;
+}
+
 template <typename T> T* child(QWidget& root, const char* name)
 {
     return root.findChild<T*>(QString::fromLatin1(name));

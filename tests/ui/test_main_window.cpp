@@ -29,13 +29,6 @@ using namespace quillon::test;
 namespace
 {
 
-LinkSetup noLink()
-{
-    LinkSetup setup;
-    setup.startLink = false;
-    return setup;
-}
-
 QString zh(int id)
 {
     const uint8_t saved = uiLanguage();

@@ -37,13 +37,6 @@ QString tableText(int id)
     return QString::fromStdString(loadUiString(id));
 }
 
-LinkSetup noLink()
-{
-    LinkSetup setup;
-    setup.startLink = false;
-    return setup;
-}
-
 QLineEdit* edit(TfrmMain& window, const char* name)
 {
     return child<QLineEdit>(window, name);
