@@ -22,6 +22,7 @@ public:
     {
         return "apply [--dry-run] [--skip-invalid] [--snapshot-dir DIR] [--no-snapshot] FILE";
     }
+    const char* description() const override { return "Imports a parameter file with the page's checks and writes what differs, after a snapshot."; }
     int run(Context& c) override
     {
         ChangeOptions options;

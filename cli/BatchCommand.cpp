@@ -92,6 +92,7 @@ public:
         return "batch [--jobs N] [--results FILE] [--resume FILE] [--output-dir DIR] [--shard K/N] "
                "[--timeout SECONDS] BOXES COMMAND [ARGS]";
     }
+    const char* description() const override { return "Runs one command on every box of a list, in parallel, with a results file."; }
     bool needsLink() const override { return false; }
 
     int run(Context& c) override

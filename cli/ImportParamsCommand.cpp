@@ -17,6 +17,7 @@ class ImportParamsCommand : public Command
 public:
     const char* name() const override { return "import-params"; }
     const char* usage() const override { return "import-params FILE"; }
+    const char* description() const override { return "Imports a parameter file offline and prints the configuration it yields."; }
     bool needsLink() const override { return false; }
     int run(Context& c) override
     {

@@ -56,6 +56,7 @@ public:
     {
         return "livelog [--port N] [--bind ADDR] [--out FILE] [--filtered-out FILE] [--filter WORD]...";
     }
+    const char* description() const override { return "Receives the box's live log on UDP and prints it, writing the log files."; }
     bool needsLink() const override { return false; }
 
     int run(Context& c) override

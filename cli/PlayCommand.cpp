@@ -17,6 +17,7 @@ class PlayCommand : public Command
 public:
     const char* name() const override { return "play"; }
     const char* usage() const override { return "play URL|NUMBER"; }
+    const char* description() const override { return "Plays a channel by URL or by number."; }
     int run(Context& c) override
     {
         if (c.args.size() != 1)

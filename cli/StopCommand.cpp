@@ -15,6 +15,7 @@ class StopCommand : public Command
 public:
     const char* name() const override { return "stop"; }
     const char* usage() const override { return "stop"; }
+    const char* description() const override { return "Stops playback."; }
     int run(Context& c) override
     {
         if (!c.args.empty())

@@ -16,6 +16,7 @@ class TrickCommand : public Command
 public:
     const char* name() const override { return "trick"; }
     const char* usage() const override { return "trick back|pause|forward"; }
+    const char* description() const override { return "Trick play: back, pause or forward."; }
     int run(Context& c) override
     {
         if (c.args.size() != 1)

@@ -17,9 +17,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#ifndef QUILLON_WORKBOOK_READER
-#define QUILLON_WORKBOOK_READER ""
-#endif
 
 // Sanitizer builds reserve terabytes of address space for their shadow memory; an address-space
 // limit would stop the reader before it starts.
@@ -147,16 +144,30 @@ std::string workbookReaderProgram()
     std::error_code ec;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
-        const std::string beside = (self.parent_path() / kReaderName).string();
-        if (isExecutable(beside))
-            return beside;
+        // Beside the program, then where an installation keeps its helpers (bin/../libexec/quillon).
+        const auto folder = self.parent_path();
+        for (const auto& candidate : {folder / kReaderName, folder / ".." / "libexec" / "quillon" / kReaderName}) {
+            if (isExecutable(candidate.string()))
+                return candidate.string();
+        }
     }
     {
         std::lock_guard<std::mutex> guard(g_programMutex);
         if (isExecutable(g_program))
             return g_program;
     }
-    return isExecutable(QUILLON_WORKBOOK_READER) ? std::string(QUILLON_WORKBOOK_READER) : std::string();
+    // A program run from the build tree (build/ui, build/cli, build/tests/ui ...) finds the
+    // reader in build/tools; no path of the build tree is compiled in.
+    if (!ec) {
+        auto folder = self.parent_path();
+        for (int up = 0; up < 3 && folder.has_parent_path(); ++up) {
+            folder = folder.parent_path();
+            const std::string inTree = (folder / "tools" / kReaderName).string();
+            if (isExecutable(inTree))
+                return inTree;
+        }
+    }
+    return std::string();
 }
 
 bool readWorkbook(const std::string& path, Sheet& sheet, std::string& error, const WorkbookReaderLimits& limits)

@@ -35,7 +35,7 @@ all=$(quillon-cli --commands | tr '\n' ' ')
 expect "${all% }" quillon-cli ""
 expect "info" quillon-cli --host 10.0.0.1 --user admin in
 expect "usb-profiles" quillon-cli --lang zh us
-expect "--box-modulus --commands --help --host --lang --password --port --user --version" quillon-cli --
+expect "--box-encoding --box-modulus --commands --help --host --lang --password --port --user --version" quillon-cli --
 expect "en zh" quillon-cli --host h --lang ""
 expect "HOSTS" quillon-cli --host ""
 expect "" quillon-cli --port ""

@@ -24,13 +24,6 @@ using namespace quillon::test;
 namespace
 {
 
-LinkSetup noLink()
-{
-    LinkSetup setup;
-    setup.startLink = false;
-    return setup;
-}
-
 QString zh(int id)
 {
     return QString::fromStdString(loadUiString(id));

@@ -37,13 +37,6 @@ QString zh(int id)
     return textIn(id, LanguageChinese);
 }
 
-LinkSetup noLink()
-{
-    LinkSetup setup;
-    setup.startLink = false;
-    return setup;
-}
-
 void login(TfrmMain& window, const QString& user, const char* password = sim::kDefaultPassword)
 {
     child<IpAddressEdit>(window, "ipSTBAddress")->setText("127.0.0.1");
