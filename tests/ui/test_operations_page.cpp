@@ -244,9 +244,11 @@ private slots:
         QCOMPARE(Dialogs::lastFileFilter(), QString("Text files (*.txt);;All files (*.*)"));
         QCOMPARE(w.queues.waitingRequests(), size_t(0));
         QSignalSpy paramExport(w.get<QPushButton>("btnExportParams"), &QPushButton::clicked);
+        Dialogs::setNextSaveFileName(QString()); // the parameter export's dialog, cancelled too
         w.type("edExecCmd", "read Paralist");
         w.click("btnExecCmd");
         QCOMPARE(paramExport.count(), 1);
+        QCOMPARE(w.queues.waitingRequests(), size_t(0));
     }
 
     void rebootAndResetAskNothing()
