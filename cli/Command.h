@@ -76,6 +76,8 @@ std::unique_ptr<Command> makeBatchCommand();
 
 // Prints a final response's failure on `err` and turns it into the exit status.
 int reportResult(Context& context, const Response* response);
+// Opens the link, runs one request and reports its result as the exit status.
+int runOnBox(Context& context, const Request& request);
 // Progress of a bulk exchange on standard error.
 void printProgress(Context& context, int percent);
 

@@ -45,6 +45,14 @@ int reportResult(Context& context, const Response* response)
     return code;
 }
 
+int runOnBox(Context& context, const Request& request)
+{
+    LinkSession* link = context.openLink(context);
+    if (!link)
+        return ExitError;
+    return reportResult(context, link->run(request).get());
+}
+
 void printProgress(Context& context, int percent)
 {
     context.err << "progress: " << percent << "%" << std::endl;

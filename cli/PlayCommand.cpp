@@ -33,10 +33,7 @@ public:
             c.err << "quillon-cli: not an rtsp:// or igmp:// URL nor a channel number: " << what << "\n";
             return ExitUsage;
         }
-        LinkSession* link = c.openLink(c);
-        if (!link)
-            return ExitError;
-        return reportResult(c, link->run(playbackRequest(command)).get());
+        return runOnBox(c, playbackRequest(command));
     }
 };
 

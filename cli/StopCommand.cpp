@@ -20,10 +20,7 @@ public:
     {
         if (!c.args.empty())
             return ExitUsage;
-        LinkSession* link = c.openLink(c);
-        if (!link)
-            return ExitError;
-        return reportResult(c, link->run(playbackRequest(kStopPlayCommand)).get());
+        return runOnBox(c, playbackRequest(kStopPlayCommand));
     }
 };
 

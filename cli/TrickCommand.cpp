@@ -27,10 +27,7 @@ public:
                                                        : nullptr;
         if (!command)
             return ExitUsage;
-        LinkSession* link = c.openLink(c);
-        if (!link)
-            return ExitError;
-        return reportResult(c, link->run(playbackRequest(command)).get());
+        return runOnBox(c, playbackRequest(command));
     }
 };
 
