@@ -7,6 +7,10 @@
 #include <fstream>
 #include <string>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 namespace quillon::bench {
 
 using Clock = std::chrono::steady_clock;
@@ -33,6 +37,21 @@ inline long statusKb(const char* field)
 inline void resetPeak()
 {
     std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// A listening socket on an ephemeral loopback port (its number in `port`).
+inline int listenLoopback(int& port, int backlog = 4)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
+    ::listen(fd, backlog);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    return fd;
 }
 
 } // namespace quillon::bench

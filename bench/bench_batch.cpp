@@ -113,14 +113,8 @@ struct Endpoint {
         std::fprintf(stderr, "fleet: %s\n", error.c_str());
         _exit(1);
     }
-    const int sink = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in s{};
-    s.sin_family = AF_INET;
-    s.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof s;
-    ::bind(sink, reinterpret_cast<sockaddr*>(&s), len);
-    ::listen(sink, 64);
-    ::getsockname(sink, reinterpret_cast<sockaddr*>(&s), &len);
+    int sinkPort = 0;
+    const int sink = listenLoopback(sinkPort, 64);
     std::thread([sink] {
         for (;;) {
             const int fd = ::accept(sink, nullptr, nullptr);
@@ -145,7 +139,7 @@ struct Endpoint {
     }
     Endpoint raw{};
     std::snprintf(raw.host, sizeof raw.host, "127.0.0.1");
-    raw.port = ntohs(s.sin_port);
+    raw.port = sinkPort;
     endpoints.push_back(raw);
     if (!writeAll(toParent, endpoints.data(), endpoints.size() * sizeof(Endpoint)))
         _exit(1);

@@ -8,6 +8,8 @@
 // shared two-core machine, whether a wake-up crosses cores changes a round trip threefold, and
 // that would decide the ratio instead of the code.
 
+#include "BenchSupport.h"
+
 #include <Commandio.h>
 #include <LinkService.h>
 #include <StbSimulator.h>
@@ -34,21 +36,6 @@ namespace {
 double seconds(Clock::duration d)
 {
     return std::chrono::duration<double>(d).count();
-}
-
-// A listening socket on an ephemeral loopback port.
-int listenLoopback(int& port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(fd, 1);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(a.sin_port);
-    return fd;
 }
 
 int connectLoopback(int port)
@@ -80,7 +67,7 @@ bool readExactly(int fd, char* buf, size_t n)
 double rawPingPong(int repeats)
 {
     int port = 0;
-    const int lfd = listenLoopback(port);
+    const int lfd = bench::listenLoopback(port, 1);
     std::thread server([&] {
         const int fd = ::accept(lfd, nullptr, nullptr);
         const int one = 1;
@@ -113,7 +100,7 @@ double rawBulk(size_t bytes, int repeats)
     double best = 0;
     for (int r = 0; r < repeats; ++r) {
         int port = 0;
-        const int lfd = listenLoopback(port);
+        const int lfd = bench::listenLoopback(port, 1);
         std::thread server([&] {
             const int fd = ::accept(lfd, nullptr, nullptr);
             std::vector<char> block(1440, 'x');

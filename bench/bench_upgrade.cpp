@@ -37,23 +37,6 @@ namespace
 
 constexpr int kRounds = 3;
 
-
-
-
-int listenLoopback(int& port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
-    ::listen(fd, 4);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(a.sin_port);
-    return fd;
-}
-
 // Child: the simulated box and a plain receiver that discards what it reads, until the parent
 // closes the pipe.
 [[noreturn]] void runBoxes(int toParent, int fromParent)
