@@ -20,9 +20,12 @@ public:
     const char* name() const override { return "apply"; }
     const char* usage() const override
     {
-        return "apply [--dry-run] [--skip-invalid] [--snapshot-dir DIR] [--no-snapshot] FILE";
+        return "apply [--dry-run] [--skip-invalid] [--snapshot-dir DIR] [--keep-snapshots N] [--no-snapshot] FILE";
     }
-    const char* description() const override { return "Imports a parameter file with the page's checks and writes what differs, after a snapshot."; }
+    const char* description() const override
+    {
+        return "Imports a parameter file with the page's checks and writes what differs, after a snapshot.";
+    }
     int run(Context& c) override
     {
         ChangeOptions options;
@@ -44,7 +47,7 @@ public:
         LinkSession* link = c.openLink(c);
         if (!link)
             return ExitError;
-        const int code = changeConfig(*link, changesFromImport(import), options, c.out, c.err);
+        const int code = changeConfig(*link, changesFromImport(import), options, c.out, c.err, &c.unchanged);
         return code == ExitOk && !import.messages.empty() ? ExitPartial : code;
     }
 };

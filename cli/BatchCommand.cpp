@@ -2,9 +2,11 @@
 #include "BatchRunner.h"
 #include "BoxList.h"
 #include "Command.h"
+#include "ShardSource.h"
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -89,17 +91,23 @@ public:
     const char* name() const override { return "batch"; }
     const char* usage() const override
     {
-        return "batch [--jobs N] [--results FILE] [--resume FILE] [--output-dir DIR] [--shard K/N] "
-               "[--timeout SECONDS] BOXES COMMAND [ARGS]";
+        return "batch [--jobs N] [--results FILE] [--results-format csv|jsonl] [--resume FILE] [--output-dir DIR] "
+               "[--shard K/N|auto] [--shard-count N] [--keep-snapshots N] [--timeout SECONDS] BOXES COMMAND [ARGS]";
     }
-    const char* description() const override { return "Runs one command on every box of a list, in parallel, with a results file."; }
+    const char* description() const override
+    {
+        return "Runs one command on every box of a list, in parallel, with a results file.";
+    }
     bool needsLink() const override { return false; }
 
     int run(Context& c) override
     {
         BatchSettings settings;
         std::string resultsPath, resumePath;
-        int shardK = 0, shardN = 1;
+        int shardK = 0, shardN = 1, shardCount = 0;
+        bool shardAuto = false;
+        std::string keepSnapshots;
+        ResultsFormat format = ResultsFormat::Csv;
         size_t i = 0;
         for (; i < c.args.size() && c.args[i].rfind("--", 0) == 0; ++i) {
             const std::string& option = c.args[i];
@@ -120,11 +128,30 @@ public:
                 resumePath = value;
             } else if (option == "--output-dir") {
                 settings.outputDir = value;
-            } else if (option == "--shard") {
-                if (!parseShard(value, shardK, shardN)) {
-                    c.err << "quillon-cli: --shard takes K/N with 0 <= K < N\n";
+            } else if (option == "--results-format") {
+                if (value != "csv" && value != "jsonl") {
+                    c.err << "quillon-cli: --results-format must be csv or jsonl\n";
                     return ExitUsage;
                 }
+                format = value == "csv" ? ResultsFormat::Csv : ResultsFormat::JsonLines;
+            } else if (option == "--shard") {
+                shardAuto = value == "auto";
+                if (!shardAuto && !parseShard(value, shardK, shardN)) {
+                    c.err << "quillon-cli: --shard takes K/N with 0 <= K < N, or auto\n";
+                    return ExitUsage;
+                }
+            } else if (option == "--shard-count") {
+                if (!parseCount(value, 1, 1000000, shardCount)) {
+                    c.err << "quillon-cli: --shard-count must be 1 to 1000000\n";
+                    return ExitUsage;
+                }
+            } else if (option == "--keep-snapshots") {
+                int keep = 0;
+                if (!parseCount(value, 1, 999999, keep)) {
+                    c.err << "quillon-cli: --keep-snapshots must be 1 to 999999\n";
+                    return ExitUsage;
+                }
+                keepSnapshots = value;
             } else if (option == "--timeout") {
                 if (!parseCount(value, 1, 3600, seconds)) {
                     c.err << "quillon-cli: --timeout must be 1 to 3600 seconds\n";
@@ -142,6 +169,26 @@ public:
         const std::string boxesPath = c.args[i++];
         settings.command = c.args[i++];
         settings.args.assign(c.args.begin() + static_cast<long>(i), c.args.end());
+        if (shardCount != 0 && !shardAuto) {
+            c.err << "quillon-cli: --shard-count goes with --shard auto\n";
+            return ExitUsage;
+        }
+        if (shardAuto) {
+            std::string engine, error;
+            if (!shardFromEnvironment([](const char* name) { return std::getenv(name); }, shardCount, shardK, shardN,
+                                      engine, error)) {
+                c.err << "quillon-cli: " << error << "\n";
+                return ExitUsage;
+            }
+            c.err << "batch: shard " << shardK << "/" << shardN << " from the " << engine << "\n";
+        }
+        if (!keepSnapshots.empty()) {
+            if (settings.command != "set" && settings.command != "apply") {
+                c.err << "quillon-cli: --keep-snapshots goes with set and apply\n";
+                return ExitUsage;
+            }
+            settings.args.insert(settings.args.begin(), {"--keep-snapshots", keepSnapshots});
+        }
 
         if (const int refused = checkCommand(c, settings); refused != ExitOk)
             return refused;
@@ -216,9 +263,9 @@ public:
             }
         }
         std::ostream& results = resultsPath.empty() ? c.out : resultsFile;
-        results << resultsTitleRow();
+        results << resultsHeader(format);
         for (const BoxResult& r : carried)
-            results << resultRow(r);
+            results << resultRow(r, format);
         results.flush();
         if (!carried.empty())
             c.err << "batch: " << carried.size() << " boxes already ok in " << resumePath << ", skipped\n";
@@ -230,7 +277,7 @@ public:
         BatchRunner runner(settings);
         // Each row is written as its box ends: a batch cut short keeps what it did.
         const BatchSummary summary = runner.run(
-            todo, [&](const BoxResult& r) { results << resultRow(r) << std::flush; }, c.err);
+            todo, [&](const BoxResult& r) { results << resultRow(r, format) << std::flush; }, c.err);
         std::signal(SIGINT, previousHandler);
         if (!results) {
             c.err << "quillon-cli: the results could not all be written\n";

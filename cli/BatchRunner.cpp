@@ -6,6 +6,7 @@
 #include <BoxText.h>
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -129,6 +130,26 @@ bool hasPlaceholder(const std::string& text)
            text.find("{serial}") != std::string::npos;
 }
 
+double estimateSecondsLeft(const std::vector<double>& runningSeconds, size_t waiting, double meanSeconds, int jobs,
+                           double replyLimit, int* slow)
+{
+    double longest = 0, sum = 0;
+    int waitingOut = 0;
+    for (const double elapsed : runningSeconds) {
+        double left = std::max(meanSeconds - elapsed, 0.0);
+        if (elapsed > 2 * meanSeconds + 1 && replyLimit > 0) {
+            left = replyLimit - std::fmod(elapsed, replyLimit);
+            ++waitingOut;
+        }
+        longest = std::max(longest, left);
+        sum += left;
+    }
+    if (slow)
+        *slow = waitingOut;
+    const double work = sum + static_cast<double>(waiting) * meanSeconds;
+    return std::max(longest, work / std::max(jobs, 1));
+}
+
 BatchRunner::BatchRunner(BatchSettings settings) : settings_(std::move(settings))
 {
     if (settings_.jobs < 1)
@@ -212,6 +233,9 @@ BoxResult BatchRunner::runBox(const BoxEntry& box)
         err << "cannot write the output of " << box.label << "\n";
         return finish("error", ExitError, err.str());
     }
+    // The results file says "unchanged" alone: a rerun over a fleet reads box by box as done.
+    if (code == ExitOk && context.unchanged)
+        return finish("ok", code, "unchanged");
     return finish(code == ExitOk ? "ok" : code == ExitPartial ? "partial" : "error", code, err.str());
 }
 
@@ -227,15 +251,26 @@ BatchSummary BatchRunner::run(const std::vector<BoxEntry>& boxes, const std::fun
     size_t running = 0;
     bool stopped = false;
     const auto start = Clock::now();
+    std::map<size_t, Clock::time_point> started; // the running boxes
+    double finishedSeconds = 0;
 
     auto report = [&](bool last) {
-        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        const auto now = Clock::now();
+        const double elapsed = std::chrono::duration<double>(now - start).count();
         const size_t failed = done - static_cast<size_t>(summary.ok);
         progress << "batch: " << done << "/" << total << " done, " << failed << " failed, " << running << " running";
-        if (!last && done > 0 && done < total && !stopped)
-            progress << ", about "
-                     << formatSeconds(elapsed / static_cast<double>(done) * static_cast<double>(total - done))
-                     << " left";
+        if (!last && done > 0 && done < total && !stopped) {
+            std::vector<double> runningSeconds;
+            for (const auto& [index, since] : started)
+                runningSeconds.push_back(std::chrono::duration<double>(now - since).count());
+            int slow = 0;
+            const double left = estimateSecondsLeft(
+                runningSeconds, total - next, finishedSeconds / static_cast<double>(done), settings_.jobs,
+                std::chrono::duration<double>(settings_.timeouts.reply).count(), &slow);
+            if (slow > 0)
+                progress << " (" << slow << " waiting out a time-out)";
+            progress << ", about " << formatSeconds(left) << " left";
+        }
         if (last)
             progress << ", " << formatSeconds(elapsed);
         progress << std::endl;
@@ -252,11 +287,14 @@ BatchSummary BatchRunner::run(const std::vector<BoxEntry>& boxes, const std::fun
                     return;
                 index = next++;
                 ++running;
+                started[index] = Clock::now();
             }
             const BoxResult result = runBox(boxes[index]);
             std::lock_guard<std::mutex> guard(mutex);
             --running;
             ++done;
+            started.erase(index);
+            finishedSeconds += result.seconds;
             if (result.status == "ok")
                 ++summary.ok;
             else if (result.status == "partial")

@@ -40,6 +40,12 @@ struct BatchSummary {
 std::string expandPlaceholders(const std::string& text, const std::string& host, int port, const std::string& serial);
 bool hasPlaceholder(const std::string& text);
 
+// Seconds a batch still needs. The boxes not started yet take the mean time of the finished ones,
+// `jobs` at a time. A running box well past that mean is taken to be waiting out a time-out: it
+// needs the rest of its reply limit (counted in `*slow`, when given).
+double estimateSecondsLeft(const std::vector<double>& runningSeconds, size_t waiting, double meanSeconds, int jobs,
+                           double replyLimit, int* slow = nullptr);
+
 // Runs one command on many boxes, each with its own link, streams and files, `jobs` at a time:
 // memory and descriptors grow with the jobs, not with the list.
 class BatchRunner

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
 // Exit statuses of quillon-cli.
 enum ExitCode { ExitOk = 0, ExitError = 1, ExitUsage = 2, ExitPartial = 3 };
@@ -32,13 +33,15 @@ struct Context {
     std::ostream& err;
     // Connects with the global options on first call; null (with the reason on `err`) on failure.
     LinkSession* (*openLink)(Context&) = nullptr;
-    void* owner = nullptr; // the program state behind openLink
+    void* owner = nullptr;                  // the program state behind openLink
     const GlobalOptions* globals = nullptr; // null when a command runs on behalf of another
-    int imageFd = -1; // upgrade: an image opened once for many boxes, in place of its file argument
+    int imageFd = -1;       // upgrade: an image opened once for many boxes, in place of its file argument
+    bool unchanged = false; // set by set and apply when the box already held every value
 };
 
 // One command of quillon-cli, one file each.
-class Command {
+class Command
+{
 public:
     virtual ~Command() = default;
     virtual const char* name() const = 0;
@@ -73,6 +76,8 @@ std::unique_ptr<Command> makePlayCommand();
 std::unique_ptr<Command> makeStopCommand();
 std::unique_ptr<Command> makeTrickCommand();
 std::unique_ptr<Command> makeBatchCommand();
+std::unique_ptr<Command> makeBatchReportCommand();
+std::unique_ptr<Command> makeSnapshotsCommand();
 
 // Prints a final response's failure on `err` and turns it into the exit status.
 int reportResult(Context& context, const Response* response);

@@ -3,7 +3,8 @@
 
 #include <ostream>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
 std::vector<std::unique_ptr<Command>> allCommands()
 {
@@ -12,6 +13,7 @@ std::vector<std::unique_ptr<Command>> allCommands()
     commands.push_back(makeConfigCommand());
     commands.push_back(makeSetCommand());
     commands.push_back(makeApplyCommand());
+    commands.push_back(makeSnapshotsCommand());
     commands.push_back(makeCmdCommand());
     commands.push_back(makeChannelsCommand());
     commands.push_back(makeExportParamsCommand());
@@ -25,6 +27,7 @@ std::vector<std::unique_ptr<Command>> allCommands()
     commands.push_back(makeStopCommand());
     commands.push_back(makeTrickCommand());
     commands.push_back(makeBatchCommand());
+    commands.push_back(makeBatchReportCommand());
     commands.push_back(makeUsbProfilesCommand());
     commands.push_back(makeZoneInfoCommand());
     commands.push_back(makeImportParamsCommand());
@@ -38,9 +41,11 @@ int reportResult(Context& context, const Response* response)
         return ExitError;
     }
     const int code = exitCodeOf(*response);
-    if (code == ExitError)
-        context.err << errorTextOf(*response) << "\n";
-    else if (code == ExitPartial)
+    if (code == ExitError) {
+        // The link is open by now: the commands report a result only after opening it.
+        const LinkSession* link = context.openLink ? context.openLink(context) : nullptr;
+        context.err << (link ? link->failureText(*response) : errorTextOf(*response)) << "\n";
+    } else if (code == ExitPartial)
         context.err << response->message << "\n";
     return code;
 }

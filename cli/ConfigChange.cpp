@@ -2,6 +2,7 @@
 
 #include "Command.h"
 #include "LinkSession.h"
+#include "Snapshots.h"
 
 #include <ParamFile.h>
 #include <ParamImport.h>
@@ -69,6 +70,15 @@ bool parseChangeOptions(std::vector<std::string>& args, ChangeOptions& options, 
             options.noSnapshot = true;
         } else if (a == "--skip-invalid" && allowSkipInvalid) {
             options.skipInvalid = true;
+        } else if (a == "--keep-snapshots") {
+            const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
+            if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoi(value) < 1) {
+                err << "--keep-snapshots needs a number from 1 to 999999\n";
+                return false;
+            }
+            options.keepSnapshots = std::stoi(value);
+            ++i;
         } else if (a == "--snapshot-dir") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 err << "--snapshot-dir needs a folder\n";
@@ -198,12 +208,8 @@ bool writeSnapshot(const ConfigInfo& config, const std::string& dir, std::time_t
         error = "no folder for snapshots (set XDG_STATE_HOME or HOME, or give --snapshot-dir)";
         return false;
     }
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) {
-        error = dir + ": " + ec.message();
+    if (!makePrivateFolder(dir, error))
         return false;
-    }
     std::string text = fullParamFileText(config);
     std::string data;
     for (char c : text) {
@@ -240,12 +246,17 @@ bool writeSnapshot(const ConfigInfo& config, const std::string& dir, std::time_t
 }
 
 int changeConfig(LinkSession& link, const ConfigChanges& changes, const ChangeOptions& options, std::ostream& out,
-                 std::ostream& err)
+                 std::ostream& err, bool* unchanged)
 {
+    if (unchanged)
+        *unchanged = false;
     auto read = link.run(ReqConfigInfo(FuncRead));
     auto* baseline = dynamic_cast<ResConfigInfo*>(read.get());
     if (!baseline || baseline->status == STA_ERROR) {
-        err << where(link) << (read ? errorTextOf(*read) : loadUiString(300)) << "\n";
+        if (read)
+            err << link.failureText(*read) << "\n";
+        else
+            err << where(link) << loadUiString(300) << "\n";
         return ExitError;
     }
     // Without every value the comparison and the snapshot would be wrong.
@@ -258,13 +269,16 @@ int changeConfig(LinkSession& link, const ConfigChanges& changes, const ChangeOp
     static_cast<ConfigInfo&>(write) = applyChanges(*baseline, changes);
     write.baseline = baseline;
     const std::vector<int> keys = keysThatTravel(write, *baseline);
+    // A box that already holds every value is where the change wanted it: a rerun is a success.
+    if (keys.empty()) {
+        err << where(link) << "unchanged\n";
+        if (unchanged)
+            *unchanged = true;
+        return ExitOk;
+    }
     if (options.dryRun) {
         printChanges(out, write, *baseline, keys);
         return ExitOk;
-    }
-    if (keys.empty()) {
-        err << where(link) << loadUiString(486) << "\n";
-        return ExitError;
     }
     if (!options.noSnapshot) {
         std::string path, error;
@@ -274,6 +288,10 @@ int changeConfig(LinkSession& link, const ConfigChanges& changes, const ChangeOp
             return ExitError;
         }
         err << "snapshot: " << path << "\n";
+        std::vector<std::string> problems;
+        pruneSnapshots(dir, baseline->stbSerialNumber, options.keepSnapshots, path, problems);
+        for (const std::string& problem : problems)
+            err << "old snapshot not deleted: " << problem << "\n";
     }
     auto r = link.run(write);
     if (!r) {
@@ -282,7 +300,7 @@ int changeConfig(LinkSession& link, const ConfigChanges& changes, const ChangeOp
     }
     const int code = exitCodeOf(*r);
     if (code == ExitError)
-        err << where(link) << errorTextOf(*r) << "\n";
+        err << link.failureText(*r) << "\n";
     else if (code == ExitPartial)
         err << where(link) << r->message << "\n";
     return code;

@@ -24,6 +24,7 @@ struct ChangeOptions {
     bool skipInvalid = false; // apply: leave refused keys out instead of writing nothing
     bool noSnapshot = false;
     std::string snapshotDir; // empty: defaultSnapshotDir()
+    int keepSnapshots = 20;  // a box's newest snapshots kept; older ones go once a new one is saved
 };
 
 // Takes the leading options off `args` (stops at the first other word or after "--"). False
@@ -60,16 +61,17 @@ void printChanges(std::ostream& out, const ConfigInfo& request, const ConfigInfo
 std::string defaultSnapshotDir();
 // "SERIAL-YYYYMMDDTHHMMSSZ.txt" with the serial number reduced to a safe file name.
 std::string snapshotFileName(const std::string& serialNumber, std::time_t utc);
-// Saves `config` (all 38 keys) as a new parameter file in `dir` (created when missing), readable
+// Saves `config` (all 38 keys) as a new parameter file in `dir` (created owner-only when missing), readable
 // by its owner only; never replaces a file. False with the reason, also when a value could not be
 // read back exactly.
 bool writeSnapshot(const ConfigInfo& config, const std::string& dir, std::time_t utc, std::string& path,
                    std::string& error);
 
 // A whole change against one box: reads the configuration as the baseline, then either prints
-// the keys that would travel (dry run) or saves the snapshot and writes. Returns the exit status
-// (0, 1 or 3); errors on `err` name the box.
+// the keys that would travel (dry run) or saves the snapshot and writes. A box that already holds
+// every value gets "HOST: unchanged" on `err`, exit 0 and `*unchanged` set. Returns the exit
+// status (0, 1 or 3); errors on `err` name the box.
 int changeConfig(LinkSession& link, const ConfigChanges& changes, const ChangeOptions& options, std::ostream& out,
-                 std::ostream& err);
+                 std::ostream& err, bool* unchanged = nullptr);
 
 } // namespace quillon::cli

@@ -11,9 +11,11 @@
 #include <csignal>
 #include <ostream>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
-namespace {
+namespace
+{
 
 std::atomic<int> g_interrupts{0};
 
@@ -30,10 +32,20 @@ LinkSession::OpenFailure classifyConnectFailure(const Response& response)
     if (response.errorId == kCodeBadCredentials)
         return LinkSession::OpenFailure::Auth;
     const std::string connectFailed = loadUiString(351);
-    if (response.errorId == 0 &&
-        (response.message.compare(0, connectFailed.size(), connectFailed) == 0 || response.message == loadUiString(315)))
+    if (response.errorId == 0 && (response.message.compare(0, connectFailed.size(), connectFailed) == 0 ||
+                                  response.message == loadUiString(315)))
         return LinkSession::OpenFailure::Unreachable;
     return LinkSession::OpenFailure::Other;
+}
+
+// The error number behind "TEXT:errno"; -1 when the message carries none.
+int linkErrorNumber(const std::string& message)
+{
+    const size_t colon = message.rfind(':');
+    if (colon == std::string::npos || colon + 1 >= message.size() || colon + 7 < message.size() ||
+        message.find_first_not_of("0123456789", colon + 1) != std::string::npos)
+        return -1;
+    return std::atoi(message.c_str() + colon + 1);
 }
 
 } // namespace
@@ -89,19 +101,18 @@ std::string LinkSession::connectFailureText(const Response& response, const std:
     const std::string where = "cannot connect to " + host + ":" + std::to_string(port) + ": ";
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%g", std::chrono::duration<double>(timeouts_.reply).count());
-    const std::string timedOut = where + "timed out after " + seconds + " s";
-    // The exchange reports a socket failure as the text of 350 to 353 and the error number.
-    const size_t colon = response.message.rfind(':');
-    if (colon != std::string::npos && colon + 1 < response.message.size()) {
-        char* end = nullptr;
-        const long error = std::strtol(response.message.c_str() + colon + 1, &end, 10);
-        for (int id : {350, 351, 352, 353}) {
-            if (*end == '\0' && response.message == linkErrorText(id, static_cast<int>(error)))
-                return error == ETIMEDOUT ? timedOut : where + std::strerror(static_cast<int>(error));
-        }
-    }
+    // The connection was taken, so something listens there, but the box never answered.
     if (response.message == loadUiString(315))
-        return timedOut; // the connection was taken but the handshake never answered
+        return host + ":" + std::to_string(port) + ": no answer to the session set-up within " + seconds + " s";
+    if (linkWasLost(response))
+        return host + ": the box closed the link during " + activityOf(TypeConnect, FuncRead);
+    // The exchange reports a socket failure as the text of 350 or 351 and the error number.
+    const int error = linkErrorNumber(response.message);
+    for (int id : {350, 351}) {
+        if (error >= 0 && response.message == linkErrorText(id, error))
+            return where +
+                   (error == ETIMEDOUT ? std::string("timed out after ") + seconds + " s" : std::strerror(error));
+    }
     // The rest happened at the box: name it, and give the box's reason in the user's language.
     if (response.errorId != 0)
         return host + ": the box refused the session: " + std::to_string(response.errorId) + " (" +
@@ -109,6 +120,13 @@ std::string LinkSession::connectFailureText(const Response& response, const std:
     if (response.message.empty())
         return host + ": the session key could not be opened: is --box-modulus right for this box?";
     return host + ": " + errorTextOf(response);
+}
+
+std::string LinkSession::failureText(const Response& response) const
+{
+    if (linkWasLost(response))
+        return host_ + ": the box closed the link during " + activityOf(response.type, response.function);
+    return errorTextOf(response);
 }
 
 std::unique_ptr<Response> LinkSession::run(const Request& request,
@@ -193,12 +211,58 @@ std::string errorTextOf(const Response& response)
     return response.message;
 }
 
+bool linkWasLost(const Response& response)
+{
+    if (response.status != STA_ERROR || response.errorId != kCodeDisconnect)
+        return false;
+    const int error = linkErrorNumber(response.message);
+    return error >= 0 &&
+           (response.message == linkErrorText(352, error) || response.message == linkErrorText(353, error));
+}
+
+std::string activityOf(int type, int function)
+{
+    const bool write = function == FuncWrite;
+    switch (type) {
+    case TypeConnect:
+        return "the session set-up";
+    case TypeDisconnect:
+        return "the log-off";
+    case TypeStbInfo:
+        return "the information read";
+    case TypeConfigInfo:
+        return write ? "the configuration write" : "the configuration read";
+    case TypeExportParams:
+        return "the parameter export";
+    case TypeExportChannelList:
+        return "the channel list read";
+    case TypePing:
+        return "the ping";
+    case TypeTraceRoute:
+        return "the trace route";
+    case TypeUserCommand:
+    case TypeButtonCommand:
+        return "the command";
+    case TypeUpgrade:
+        return "the upgrade";
+    case TypeLogParams:
+        return write ? "the log parameters write" : "the log parameters read";
+    case TypePcap:
+        return "the packet capture";
+    default:
+        return "the exchange";
+    }
+}
+
 int exitCodeOf(const Response& response)
 {
     switch (response.status) {
-    case STA_OK: return 0;
-    case STA_PART_OK: return 3;
-    default: return 1;
+    case STA_OK:
+        return 0;
+    case STA_PART_OK:
+        return 3;
+    default:
+        return 1;
     }
 }
 

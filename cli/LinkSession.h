@@ -9,11 +9,13 @@
 #include <memory>
 #include <string>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
 // A connected link for the command line: the same worker and exchanges as the window, with the
 // output lines of a running diagnostic printed on standard output as they arrive.
-class LinkSession : public LinkObserver {
+class LinkSession : public LinkObserver
+{
 public:
     LinkSession(std::ostream& out, std::ostream& err);
     ~LinkSession() override;
@@ -26,14 +28,17 @@ public:
     // responses are handed to `onProgress`. When the user presses Ctrl-C while it runs, or when
     // `stopAfter` (if not zero) has passed, `onInterrupt` is called once (e.g. to send a stop
     // frame) and the wait goes on for the reply time and a little more; then the run gives up.
-    std::unique_ptr<Response> run(const Request& request,
-                                  const std::function<void(const Response&)>& onProgress = {},
+    std::unique_ptr<Response> run(const Request& request, const std::function<void(const Response&)>& onProgress = {},
                                   const std::function<void()>& onInterrupt = {},
                                   std::chrono::milliseconds stopAfter = std::chrono::milliseconds::zero());
 
     LinkService& service() { return service_; }
     // The address given to open, for messages.
     const std::string& host() const { return host_; }
+
+    // The failure of a final response as the command line reports it: a link the box closed
+    // names the box and what was being done; any other failure is errorTextOf().
+    std::string failureText(const Response& response) const;
 
     // Why open() failed, for callers that sort boxes by it.
     enum class OpenFailure { None, Unreachable, Auth, Other };
@@ -67,6 +72,11 @@ std::string terminalSafe(std::string text);
 std::string errorTextOf(const Response& response);
 // " (reason)" for a link failure that carries the system's error number; empty otherwise.
 std::string systemReasonOf(const Response& response);
+
+// What a request of this type and function does, for messages: "the configuration write".
+std::string activityOf(int type, int function);
+// True when the response ended because the link failed under it (a send or receive error).
+bool linkWasLost(const Response& response);
 
 // Exit status of a final response: 0 OK, 3 partly OK, 1 error.
 int exitCodeOf(const Response& response);

@@ -16,7 +16,10 @@ class SetCommand : public Command
 {
 public:
     const char* name() const override { return "set"; }
-    const char* usage() const override { return "set [--dry-run] [--snapshot-dir DIR] [--no-snapshot] KEY=VALUE..."; }
+    const char* usage() const override
+    {
+        return "set [--dry-run] [--snapshot-dir DIR] [--keep-snapshots N] [--no-snapshot] KEY=VALUE...";
+    }
     const char* description() const override
     {
         return "Checks and writes configuration keys; only changed values are sent, after a snapshot.";
@@ -33,7 +36,7 @@ public:
         LinkSession* link = c.openLink(c);
         if (!link)
             return ExitError;
-        return changeConfig(*link, changes, options, c.out, c.err);
+        return changeConfig(*link, changes, options, c.out, c.err, &c.unchanged);
     }
 };
 

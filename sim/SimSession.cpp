@@ -17,13 +17,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace quillon::sim {
+namespace quillon::sim
+{
 
-namespace {
+namespace
+{
 
 constexpr size_t kHandshakeSize = 50;
 constexpr size_t kMaxPending = 8192; // anything longer without a frame end is garbage
-constexpr size_t kMaxSegment = 1440;  // the tool reads at most this much at a time
+constexpr size_t kMaxSegment = 1440; // the tool reads at most this much at a time
 constexpr const char* kHello = "initialize^connection^null";
 
 // `count` - 1 distinct offsets strictly inside 0..length, drawn from `random`, sorted.
@@ -194,7 +196,8 @@ void SimSession::serve()
             // first block boundary behind the 24-byte field (whose key bytes may look like padding)
             // that carries well-formed padding.
             cipher.restart();
-            const std::string plain = cipher.update(std::string_view(pending).substr(0, pending.size() / kBoxBlock * kBoxBlock));
+            const std::string plain =
+                cipher.update(std::string_view(pending).substr(0, pending.size() / kBoxBlock * kBoxBlock));
             for (size_t end = 2 * kBoxBlock; end <= plain.size(); end += kBoxBlock) {
                 const size_t length = boxUnpaddedLength(std::string_view(plain).substr(0, end));
                 if (length == std::string_view::npos)
@@ -218,8 +221,8 @@ void SimSession::serve()
     }
 }
 
-void SimSession::sendPieces(const std::string& cipher, const std::string& plain, std::vector<size_t> cuts,
-                            bool stream, bool paced)
+void SimSession::sendPieces(const std::string& cipher, const std::string& plain, std::vector<size_t> cuts, bool stream,
+                            bool paced)
 {
     const auto faults = box_.faultsSnapshot();
     std::sort(cuts.begin(), cuts.end());
@@ -279,8 +282,7 @@ void SimSession::prepareStream(const std::string& plaintext, PreparedStream& out
 {
     const auto faults = box_.faultsSnapshot();
     const std::string padded = boxPad(plaintext);
-    const size_t maxSegment =
-        std::clamp<size_t>(faults->maxSegment / kBoxBlock * kBoxBlock, kBoxBlock, kMaxSegment);
+    const size_t maxSegment = std::clamp<size_t>(faults->maxSegment / kBoxBlock * kBoxBlock, kBoxBlock, kMaxSegment);
     out.maxSegment = faults->maxSegment;
     out.faults = faults;
     BoxCipher cipher(key_.data(), true);
@@ -390,7 +392,22 @@ void SimSession::handleFrame(const std::string& text)
         return;
     }
     if (w.function == "write" && w.hasData && box_.knownKey(w.call)) {
+        // Like a real box, it takes the static address only while on static IP, and a box that
+        // leaves static IP takes its address from the DHCP server: a restore must send the
+        // connection type before the address.
+        const bool addressKey = w.call == "stbIP" || w.call == "gateway" || w.call == "netmask" || w.call == "dns";
+        if (addressKey && box_.value("connecttype") != "3") {
+            reply(401, w);
+            return;
+        }
+        const bool leavesStatic = w.call == "connecttype" && box_.value("connecttype") == "3" && w.data != "3";
         box_.setValue(w.call, w.data);
+        if (leavesStatic) {
+            box_.setValue("stbIP", "10.66.0.23");
+            box_.setValue("gateway", "10.66.0.1");
+            box_.setValue("netmask", "255.255.0.0");
+            box_.setValue("dns", "10.66.0.1");
+        }
         reply(200, w);
         return;
     }

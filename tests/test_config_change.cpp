@@ -5,10 +5,12 @@
 #include <Command.h>
 #include <ConfigChange.h>
 #include <LinkSession.h>
+#include <Snapshots.h>
 #include <StringTable.h>
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -156,10 +158,14 @@ TEST_F(ConfigChangeCli, ApplyingTheBoxsOwnConfigurationSendsNothing)
     ASSERT_EQ(run("config", {}), ExitOk);
     const std::string path = file("config.txt", out.str());
     box->clearFrames();
-    EXPECT_EQ(run("apply", {"--snapshot-dir", snapshots, path}), ExitError);
-    EXPECT_EQ(err.str(), "127.0.0.1: Nothing to be done for this action.\n");
+    EXPECT_EQ(run("apply", {"--snapshot-dir", snapshots, path}), ExitOk);
+    EXPECT_EQ(err.str(), "127.0.0.1: unchanged\n");
     EXPECT_TRUE(writes().empty());
     EXPECT_TRUE(snapshotFiles().empty());
+    // The dry run says the same, and prints no key.
+    EXPECT_EQ(run("apply", {"--dry-run", path}), ExitOk);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "127.0.0.1: unchanged\n");
 }
 
 // Faults caught: a file with refused values written in part; --skip-invalid writing a refused key
@@ -241,4 +247,100 @@ TEST(SnapshotFolder, FollowsXdgStateHome)
         ::setenv("XDG_STATE_HOME", keep.c_str(), 1);
     else
         ::unsetenv("XDG_STATE_HOME");
+}
+
+// Faults caught: folders made readable by others on the way to the snapshots; keeping too many,
+// too few or another box's snapshots; a "-2" snapshot of the same second taken for older than its
+// first; a listing in the wrong order or with other files in it.
+TEST_F(ConfigChangeCli, SnapshotsAreKeptPrivateCountedPerBoxAndListedNewestFirst)
+{
+    ::umask(022);
+    const std::string deep = (dir / "state" / "quillon" / "snapshots").string();
+    const std::string own = "00100299000123456789";
+    auto snapshotOf = [this] {
+        const std::string e = err.str();
+        const size_t at = e.find("snapshot: ");
+        return at == std::string::npos ? std::string()
+                                       : fs::path(e.substr(at + 10, e.find('\n', at) - at - 10)).filename().string();
+    };
+    ASSERT_EQ(run("set", {"--snapshot-dir", deep, "timeZone=-1"}), ExitOk) << err.str();
+    const std::string first = snapshotOf();
+    for (const auto& p : {dir / "state", dir / "state" / "quillon", fs::path(deep)}) {
+        struct stat st {
+        };
+        ASSERT_EQ(::stat(p.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << p;
+    }
+    // Older snapshots of this box (one a second apart, three in the same second) and of another.
+    std::vector<std::string> old;
+    for (const char* name : {"-20250101T000000Z.txt", "-20250101T000001Z.txt", "-20250101T000002Z.txt",
+                             "-20250101T000002Z-2.txt", "-20250101T000002Z-10.txt"})
+        old.push_back(own + name);
+    for (const std::string& name : old)
+        file("state/quillon/snapshots/" + name, "[stb]\n");
+    file("state/quillon/snapshots/OTHER-20240101T000000Z.txt", "[stb]\n");
+    file("state/quillon/snapshots/notes.txt", "mine");
+
+    ASSERT_EQ(run("set", {"--snapshot-dir", deep, "--keep-snapshots", "3", "timeZone=-5"}), ExitOk) << err.str();
+    const std::string second = snapshotOf();
+    std::set<std::string> left;
+    for (const auto& e : fs::directory_iterator(deep))
+        left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{first, second, old[4], "OTHER-20240101T000000Z.txt", "notes.txt"}));
+
+    ASSERT_EQ(run("snapshots", {"--snapshot-dir", deep}), ExitOk);
+    std::vector<std::string> lines;
+    std::istringstream listed(out.str());
+    for (std::string l; std::getline(listed, l);)
+        lines.push_back(l);
+    ASSERT_EQ(lines.size(), 4u) << out.str();
+    EXPECT_NE(lines[0].find("  " + own + "  " + deep + "/" + second), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("  " + own + "  " + deep + "/" + first), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[2], "2025-01-01 00:00:02 UTC  " + own + "  " + deep + "/" + old[4]);
+    EXPECT_EQ(lines[3], "2024-01-01 00:00:00 UTC  OTHER  " + deep + "/OTHER-20240101T000000Z.txt");
+    ASSERT_EQ(run("snapshots", {"--snapshot-dir", deep, "OTHER"}), ExitOk);
+    EXPECT_EQ(out.str(), lines[3] + "\n");
+    EXPECT_EQ(run("snapshots", {"--snapshot-dir", deep, "a", "b"}), ExitUsage);
+    EXPECT_EQ(run("set", {"--keep-snapshots", "0", "timeZone=-5"}), ExitUsage);
+}
+
+// Faults caught: a restore that puts back the connection type but not the static address, or
+// sends the address while the box is still on DHCP (the box refuses it there).
+TEST_F(ConfigChangeCli, SnapshotRestoresStaticAddressAfterTheBoxLeftStaticIp)
+{
+    box->setValue("connecttype", "3");
+    box->setValue("stbIP", "10.1.2.3");
+    box->setValue("gateway", "10.1.2.1");
+    box->setValue("netmask", "255.255.255.128");
+    box->setValue("dns", "10.1.2.53");
+    const auto before = boxConfig();
+    ASSERT_EQ(run("set", {"--snapshot-dir", snapshots, "connecttype=2"}), ExitOk) << err.str();
+    EXPECT_EQ(box->value("connecttype"), "2");
+    EXPECT_NE(box->value("stbIP"), "10.1.2.3"); // the box took an address by DHCP
+    const auto files = snapshotFiles();
+    ASSERT_EQ(files.size(), 1u);
+
+    box->clearFrames();
+    ASSERT_EQ(run("apply", {"--no-snapshot", files[0].string()}), ExitOk) << err.str();
+    EXPECT_EQ(writes(), (std::vector<std::string>{"write^connecttype^null^3", "write^stbIP^null^10.1.2.3",
+                                                  "write^gateway^null^10.1.2.1", "write^netmask^null^255.255.255.128",
+                                                  "write^dns^null^10.1.2.53"}));
+    EXPECT_EQ(boxConfig(), before);
+}
+
+TEST(SnapshotName, ReadsBackWhatTheWriterNames)
+{
+    SnapshotFile f;
+    ASSERT_TRUE(parseSnapshotName("SN-1-20261209T205656Z.txt", f));
+    EXPECT_EQ(f.serial, "SN-1");
+    EXPECT_EQ(f.attempt, 1);
+    EXPECT_EQ(f.utc, 1796849816);
+    ASSERT_TRUE(parseSnapshotName("SN-1-20261209T205656Z-12.txt", f));
+    EXPECT_EQ(f.serial, "SN-1");
+    EXPECT_EQ(f.attempt, 12);
+    ASSERT_TRUE(parseSnapshotName(snapshotFileName("", 0), f));
+    EXPECT_EQ(f.serial, "unknown");
+    for (const char* other : {"notes.txt", "-20261209T205656Z.txt", "SN-20261309T205656Z.txt",
+                              "SN-20261209T205656Z.ini", "SN-20261209T205656Z-1.txt", "SN20261209T205656Z.txt"})
+        EXPECT_FALSE(parseSnapshotName(other, f)) << other;
 }
