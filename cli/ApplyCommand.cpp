@@ -26,6 +26,11 @@ public:
     {
         return "Imports a parameter file with the page's checks and writes what differs, after a snapshot.";
     }
+    const char* details() const override
+    {
+        return "A box that already holds every value is left alone: \"HOST: unchanged\", exit status 0.\n"
+               "With --keep-snapshots N the box's N newest snapshots are kept (default 20).\n";
+    }
     int run(Context& c) override
     {
         ChangeOptions options;

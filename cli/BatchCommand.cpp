@@ -98,6 +98,17 @@ public:
     {
         return "Runs one command on every box of a list, in parallel, with a results file.";
     }
+    const char* details() const override
+    {
+        return "Results: host,port,serial,status,exit,message,seconds; status ok (message \"unchanged\" when\n"
+               "set or apply had nothing to change), partial, error, unreachable or auth.\n"
+               "With --results-format jsonl: one JSON object a box with the same fields.\n"
+               "With --shard auto, K and N come from the job engine: JOB_COMPLETION_INDEX (Kubernetes)\n"
+               "with --shard-count or QUILLON_SHARD_COUNT, SLURM_ARRAY_TASK_ID and SLURM_ARRAY_TASK_COUNT\n"
+               "(Slurm), or PARALLEL_SEQ (GNU parallel) with --shard-count.\n"
+               "Given to batch, --keep-snapshots N goes to set and apply on every box.\n"
+               "Exit status: 0 all ok, 3 some failed or stopped, 1 all failed, 2 usage or a bad list.\n";
+    }
     bool needsLink() const override { return false; }
 
     int run(Context& c) override
@@ -180,7 +191,7 @@ public:
                 c.err << "quillon-cli: " << error << "\n";
                 return ExitUsage;
             }
-            c.err << "batch: shard " << shardK << "/" << shardN << " from the " << engine << "\n";
+            c.err << "batch: shard " << shardK << "/" << shardN << " (" << engine << ")\n";
         }
         if (!keepSnapshots.empty()) {
             if (settings.command != "set" && settings.command != "apply") {

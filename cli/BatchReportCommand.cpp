@@ -37,6 +37,11 @@ public:
     {
         return "Sums up batch results files: totals per status, the boxes not ok, boxes listed twice.";
     }
+    const char* details() const override
+    {
+        return "Reads CSV and JSON Lines results files, also concatenated; a box's latest row counts.\n"
+               "Exit status: 0 when every box is ok, 3 when some box is not, 1 when a file cannot be read.\n";
+    }
     bool needsLink() const override { return false; }
     int run(Context& c) override
     {

@@ -48,6 +48,8 @@ public:
     virtual const char* usage() const = 0; // e.g. "zone-info FILE"
     // One line for `--help` and the manual page.
     virtual const char* description() const { return ""; }
+    // More lines for `COMMAND --help` and the manual page: options and what the results mean.
+    virtual const char* details() const { return ""; }
     virtual bool needsLink() const { return true; }
     virtual int run(Context& context) = 0;
 };

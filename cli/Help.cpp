@@ -31,6 +31,8 @@ void printCommandHelp(std::ostream& out, const Command& command)
     out << "usage: quillon-cli [options] " << command.usage() << "\n";
     if (*command.description())
         out << command.description() << "\n";
+    if (*command.details())
+        out << command.details();
     out << (command.needsLink() ? "Needs a box: --host, --user and a password.\n" : "Works offline, without a box.\n");
 }
 

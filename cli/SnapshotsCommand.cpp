@@ -22,6 +22,11 @@ public:
     {
         return "Lists the saved snapshots, newest first, of every box or of one.";
     }
+    const char* details() const override
+    {
+        return "Each line: the UTC time, the serial number and the file; 'apply FILE' puts it back.\n"
+               "The folder is $XDG_STATE_HOME/quillon/snapshots (default ~/.local/state/quillon/snapshots).\n";
+    }
     bool needsLink() const override { return false; }
     int run(Context& c) override
     {

@@ -45,3 +45,22 @@ TEST(CliHelp, CommandHelpShowsUsageAndWhetherABoxIsNeeded)
         EXPECT_NE(text.find(command->needsLink() ? "Needs a box" : "Works offline"), std::string::npos) << text;
     }
 }
+
+// Faults caught: details missing from a command's help (and so from the manual page), or a
+// detail line the manual's formatter would take for a list item.
+TEST(CliHelp, DetailsReachTheHelpAndCannotBreakTheManual)
+{
+    for (const auto& command : allCommands()) {
+        std::ostringstream out;
+        printCommandHelp(out, *command);
+        const std::string details = command->details();
+        EXPECT_NE(out.str().find(details), std::string::npos) << command->name();
+        if (details.empty())
+            continue;
+        EXPECT_EQ(details.back(), '\n') << command->name();
+        std::istringstream lines(details);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_FALSE(line.empty() || line[0] == '-' || line[0] == '*' || line[0] == '#')
+                << command->name() << ": " << line;
+    }
+}
