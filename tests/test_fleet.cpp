@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include <sys/wait.h>
@@ -148,6 +149,38 @@ TEST_F(Fleet, RerunOfTheSameSetIsOkAndUnchanged)
     }
     // Only the first run wrote, and only it saved snapshots.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("snapshots")), fs::directory_iterator()), 3);
+    // --keep-snapshots given to the batch reaches every box's set: one snapshot each is left.
+    const CliRun kept = runCommand("batch", {"--keep-snapshots", "1", list, "set", "--snapshot-dir",
+                                             dir.file("snapshots"), "NTPDomain=ntp.other.example"});
+    EXPECT_EQ(kept.code, ExitOk) << kept.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("snapshots")), fs::directory_iterator()), 3);
+    EXPECT_EQ(runCommand("batch", {"--keep-snapshots", "1", list, "info"}).code, ExitUsage);
+}
+
+// Faults caught: --shard auto guessing a shard when no engine set one, or not taking the one set.
+TEST_F(Fleet, ShardAutoInABatchTakesTheEnginesShardOrRefuses)
+{
+    sim::SimFleet fleet(fleetOptions(4, 0, "127.0.10.51"));
+    ASSERT_TRUE(fleet.start());
+    const std::string list = dir.file("boxes.csv");
+    writeText(list, fleetList(fleet));
+    for (const char* name : {"JOB_COMPLETION_INDEX", "SLURM_ARRAY_TASK_ID", "PARALLEL_SEQ"})
+        ::unsetenv(name);
+    CliRun run = runCommand("batch", {"--shard", "auto", "--shard-count", "2", list, "info"});
+    EXPECT_EQ(run.code, ExitUsage);
+    EXPECT_NE(run.err.find("found no job engine"), std::string::npos) << run.err;
+    EXPECT_EQ(runCommand("batch", {"--shard-count", "2", list, "info"}).code, ExitUsage); // without auto
+
+    ::setenv("PARALLEL_SEQ", "2", 1);
+    run = runCommand("batch", {"--shard", "auto", "--shard-count", "2", "--results", dir.file("r.csv"), list, "info"});
+    ::unsetenv("PARALLEL_SEQ");
+    EXPECT_EQ(run.code, ExitOk) << run.err;
+    const auto rows = rowsOf(dir.file("r.csv"));
+    ASSERT_EQ(rows.size(), 2u); // data rows 1 and 3
+    std::set<std::string> hosts;
+    for (const BoxResult& r : rows)
+        hosts.insert(r.host);
+    EXPECT_EQ(hosts, (std::set<std::string>{fleet.address(1), fleet.address(3)}));
 }
 
 // Faults caught: a silent box reported as a connect time-out, a dropped link reported as a bare
