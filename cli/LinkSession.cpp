@@ -11,9 +11,11 @@
 #include <csignal>
 #include <ostream>
 
-namespace quillon::cli {
+namespace quillon::cli
+{
 
-namespace {
+namespace
+{
 
 std::atomic<int> g_interrupts{0};
 
@@ -30,8 +32,8 @@ LinkSession::OpenFailure classifyConnectFailure(const Response& response)
     if (response.errorId == kCodeBadCredentials)
         return LinkSession::OpenFailure::Auth;
     const std::string connectFailed = loadUiString(351);
-    if (response.errorId == 0 &&
-        (response.message.compare(0, connectFailed.size(), connectFailed) == 0 || response.message == loadUiString(315)))
+    if (response.errorId == 0 && (response.message.compare(0, connectFailed.size(), connectFailed) == 0 ||
+                                  response.message == loadUiString(315)))
         return LinkSession::OpenFailure::Unreachable;
     return LinkSession::OpenFailure::Other;
 }
@@ -90,15 +92,15 @@ std::string LinkSession::connectFailureText(const Response& response, const std:
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%g", std::chrono::duration<double>(timeouts_.reply).count());
     const std::string timedOut = where + "timed out after " + seconds + " s";
-    // The exchange reports a socket failure as the text of 350 to 353 and the error number.
-    const size_t colon = response.message.rfind(':');
-    if (colon != std::string::npos && colon + 1 < response.message.size()) {
-        char* end = nullptr;
-        const long error = std::strtol(response.message.c_str() + colon + 1, &end, 10);
-        for (int id : {350, 351, 352, 353}) {
-            if (*end == '\0' && response.message == linkErrorText(id, static_cast<int>(error)))
-                return error == ETIMEDOUT ? timedOut : where + std::strerror(static_cast<int>(error));
-        }
+    // The exchange reports a socket failure as the text of 350 to 353, the error number and the
+    // system's reason.
+    for (int id : {350, 351, 352, 353}) {
+        const std::string head = loadUiString(id) + ":";
+        if (response.message.compare(0, head.size(), head) != 0)
+            continue;
+        const long error = std::strtol(response.message.c_str() + head.size(), nullptr, 10);
+        if (response.message == linkErrorText(id, static_cast<int>(error)))
+            return error == ETIMEDOUT ? timedOut : where + std::strerror(static_cast<int>(error));
     }
     if (response.message == loadUiString(315))
         return timedOut; // the connection was taken but the handshake never answered
@@ -196,9 +198,12 @@ std::string errorTextOf(const Response& response)
 int exitCodeOf(const Response& response)
 {
     switch (response.status) {
-    case STA_OK: return 0;
-    case STA_PART_OK: return 3;
-    default: return 1;
+    case STA_OK:
+        return 0;
+    case STA_PART_OK:
+        return 3;
+    default:
+        return 1;
     }
 }
 

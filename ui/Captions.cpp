@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 
 namespace quillon
@@ -78,6 +79,17 @@ void appendCaptionRunByName(CaptionTable& table, QObject* root, int firstId, std
         Q_ASSERT_X(control, "appendCaptionRunByName", name);
         table.push_back({control, id++});
     }
+}
+
+void showWholeInToolTip(QLineEdit* edit)
+{
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) { edit->setToolTip(text); });
+}
+
+void makeRoomForUrl(QLineEdit* edit)
+{
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("http://000.000.000.000:0000/xxxx")));
+    showWholeInToolTip(edit);
 }
 
 } // namespace quillon
