@@ -88,7 +88,10 @@ void showWholeInToolTip(QLineEdit* edit)
 
 void makeRoomForUrl(QLineEdit* edit)
 {
-    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("http://000.000.000.000:0000/xxxx")));
+    // The text's width plus the field's frame and inner margins.
+    const int text =
+        edit->fontMetrics().horizontalAdvance(QStringLiteral("http://00.00.0.00:0000/iptvepg/platform/auth.jsp"));
+    edit->setMinimumWidth(text + 16);
     showWholeInToolTip(edit);
 }
 

@@ -52,7 +52,8 @@ void appendCaptionRunByName(CaptionTable& table, QObject* root, int firstId, std
 
 // Keeps `edit`'s tool tip equal to its text, so a value wider than the field can be read whole.
 void showWholeInToolTip(QLineEdit* edit);
-// Gives an address field room for a typical server URL and the tip of showWholeInToolTip.
+// Gives an address field room for a typical server URL (a box homepage) and the tip of
+// showWholeInToolTip.
 void makeRoomForUrl(QLineEdit* edit);
 
 // A control of kind T named `name`, a child of `parent`.
