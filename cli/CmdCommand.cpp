@@ -36,6 +36,11 @@ public:
         case FreeCommand::Empty:
             return ExitUsage;
         case FreeCommand::Invalid:
+            if (command.tooLong) {
+                c.err << "quillon-cli: command too long: " << text.size() << " bytes, the limit is "
+                      << kMaxFreeCommandBytes << "\n";
+                return ExitUsage;
+            }
             c.err << "quillon-cli: the command must be FUNCTION CALL [PARAMETER [DATA]] with one of read, write, "
                      "ioctl, inform, connect\n";
             return ExitUsage;

@@ -38,14 +38,24 @@ LinkSession::OpenFailure classifyConnectFailure(const Response& response)
     return LinkSession::OpenFailure::Other;
 }
 
-// The error number behind "TEXT:errno"; -1 when the message carries none.
+// The error number of a link failure ("TEXT:errno (reason)", linkErrorText of 350 to 353); -1
+// when the message is no such text.
 int linkErrorNumber(const std::string& message)
 {
-    const size_t colon = message.rfind(':');
-    if (colon == std::string::npos || colon + 1 >= message.size() || colon + 7 < message.size() ||
-        message.find_first_not_of("0123456789", colon + 1) != std::string::npos)
-        return -1;
-    return std::atoi(message.c_str() + colon + 1);
+    for (int id : {350, 351, 352, 353}) {
+        const std::string head = loadUiString(id) + ":";
+        if (message.compare(0, head.size(), head) != 0)
+            continue;
+        const char* digits = message.c_str() + head.size();
+        if (*digits < '0' || *digits > '9')
+            return -1;
+        char* end = nullptr;
+        const long error = std::strtol(digits, &end, 10);
+        if (error < 0 || error > 100000)
+            return -1;
+        return message == linkErrorText(id, static_cast<int>(error)) ? static_cast<int>(error) : -1;
+    }
+    return -1;
 }
 
 } // namespace
@@ -106,7 +116,8 @@ std::string LinkSession::connectFailureText(const Response& response, const std:
         return host + ":" + std::to_string(port) + ": no answer to the session set-up within " + seconds + " s";
     if (linkWasLost(response))
         return host + ": the box closed the link during " + activityOf(TypeConnect, FuncRead);
-    // The exchange reports a socket failure as the text of 350 or 351 and the error number.
+    // The exchange reports a socket failure as the text of 350 or 351, the error number and the
+    // system's reason.
     const int error = linkErrorNumber(response.message);
     for (int id : {350, 351}) {
         if (error >= 0 && response.message == linkErrorText(id, error))
@@ -190,18 +201,6 @@ std::string terminalSafe(std::string text)
             c = '?';
     }
     return text;
-}
-
-std::string systemReasonOf(const Response& response)
-{
-    // Link failures end in ":errno" (linkErrorText).
-    const std::string& text = response.message;
-    const size_t colon = text.rfind(':');
-    if (response.errorId != 0 || colon == std::string::npos || colon + 1 >= text.size() ||
-        text.find_first_not_of("0123456789", colon + 1) != std::string::npos)
-        return {};
-    const int error = std::atoi(text.c_str() + colon + 1);
-    return error > 0 ? std::string(" (") + std::strerror(error) + ")" : std::string();
 }
 
 std::string errorTextOf(const Response& response)

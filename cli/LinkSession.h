@@ -70,8 +70,6 @@ std::string terminalSafe(std::string text);
 // The text of a failed response, as the window shows it: the status code's text when there is
 // one, else the message.
 std::string errorTextOf(const Response& response);
-// " (reason)" for a link failure that carries the system's error number; empty otherwise.
-std::string systemReasonOf(const Response& response);
 
 // What a request of this type and function does, for messages: "the configuration write".
 std::string activityOf(int type, int function);

@@ -17,7 +17,10 @@ class UsbProfilesCommand : public Command
 public:
     const char* name() const override { return "usb-profiles"; }
     const char* usage() const override { return "usb-profiles WORKBOOK OUTDIR"; }
-    const char* description() const override { return "Turns a workbook of accounts into USB-disk provisioning files."; }
+    const char* description() const override
+    {
+        return "Turns a workbook of accounts into USB-disk provisioning files.";
+    }
     bool needsLink() const override { return false; }
 
     int run(Context& context) override
@@ -28,11 +31,12 @@ public:
         }
         std::string readError;
         const int result = CreateUserProfile(context.args[0], context.args[1], {}, &readError);
-        const std::string text = profileResultText(result);
+        const std::string detail = result == ProfileSrcMissing   ? context.args[0]
+                                   : result == ProfileDstMissing ? context.args[1]
+                                                                 : readError;
+        const std::string text = profileResultText(result, detail);
         if (result < 0) {
             context.err << text << "\n";
-            if (!readError.empty())
-                context.err << readError << "\n";
             return ExitError;
         }
         context.out << text << "\n";

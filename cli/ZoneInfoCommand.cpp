@@ -34,7 +34,7 @@ public:
             return ExitError;
         }
         if (!std::filesystem::is_regular_file(path, ec)) {
-            context.err << loadUiString(471) << "\n";
+            context.err << loadUiString(471) << path << "\n";
             return ExitError;
         }
         const std::string zone = readZoneInfo(path);

@@ -23,7 +23,7 @@ const char* const kCommandPattern =
 
 // The ping pattern backtracks quadratically over a long run of separators, so a text is matched
 // only up to the length a frame can carry at all; the limit guards the rest.
-constexpr size_t kMaxCommandText = kFrameTextArea - 1;
+constexpr size_t kMaxCommandText = kMaxFreeCommandBytes;
 constexpr uint32_t kMatchLimit = 1000000;
 
 constexpr int kGroups = 5;
@@ -123,6 +123,11 @@ FreeCommand interpretFreeCommand(const std::string& text)
     FreeCommand result;
     if (text.empty())
         return result;
+    if (text.size() > kMaxCommandText) {
+        result.kind = FreeCommand::Invalid;
+        result.tooLong = true;
+        return result;
+    }
     if (parsePingCommand(text, result.target, result.duration)) {
         result.kind = FreeCommand::Ping;
         return result;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "Frame.h"
 #include "Messages.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +14,9 @@ namespace quillon
 // "connect ping 10.1.1.1"). Words may be separated by any run of blanks, "|" or "^"; the
 // function words are case-sensitive. A text longer than a frame can carry (2023 characters)
 // matches no pattern. Shared by the window and the command line.
+
+// The longest text a frame can carry, in bytes.
+constexpr size_t kMaxFreeCommandBytes = kFrameTextArea - 1;
 
 // "connect ping [null|/length:N] A.B.C.D": true on a match, with the target and the duration
 // (-1 when none is given or it is not a number).
@@ -35,6 +40,7 @@ struct FreeCommand {
         Invalid,     // no pattern matched, or a list read with arguments
     };
     Kind kind = Empty;
+    bool tooLong = false; // Invalid because longer than kMaxFreeCommandBytes
     std::string target;
     int32_t duration = -1;
     // For Command: function, type 8, the rebuilt text function^call^parameter[^data], and the

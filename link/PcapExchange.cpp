@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace quillon
 {
@@ -20,8 +21,9 @@ namespace
 
 constexpr int kMaxUnrecognised = 10;
 
-const char* const kNoAnswerText = "超时, 未接收到数据，请检查网络连接 ...";
-const char* const kTooLargeText = "pcap的大小大于机顶盒可以保存的抓包文件大小...";
+// The progress lines are in the window's language at the time they are written.
+constexpr int kNoAnswerText = 813;
+constexpr int kTooLargeText = 814;
 
 // A decimal as atol reads it (blanks, sign, digits), clamped instead of overflowing.
 long long readDecimal(const char* text)
@@ -42,6 +44,7 @@ public:
 
 private:
     void line(const std::string& text) { link_.output(OutputChannel::Pcap, text); }
+    void line(int textId) { line(loadUiString(textId)); }
 
     bool send(const std::string& frame)
     {
@@ -93,9 +96,10 @@ private:
         log_.debug("pcap_maxfilesize:%lld", limit);
         const long long requested = readDecimal(request.maxFileSize.c_str());
         if (limit < requested) {
-            line(kTooLargeText);
-            log_.error("%s", kTooLargeText);
-            response_.setResult(STA_ERROR, kTooLargeText, kCodeDisconnect);
+            const std::string text = loadUiString(kTooLargeText);
+            line(text);
+            log_.error("%s", text.c_str());
+            response_.setResult(STA_ERROR, text, kCodeDisconnect);
             return;
         }
 
@@ -103,7 +107,7 @@ private:
         std::snprintf(start, sizeof start, "ioctl^remotepcap^ip:%s port:%s^time:%s^filesize:%s^null",
                       request.serverIp.c_str(), request.serverPort.c_str(), request.captureTime.c_str(),
                       request.maxFileSize.c_str());
-        line("启动开始抓包...");
+        line(806);
         log_.debug("send data:%s", start);
         if (!send(buildFrameText(link_.authField.data(), start) + '\0'))
             return;
@@ -129,19 +133,19 @@ private:
             log_.debug("g_str:%s", word.c_str());
             log_.debug("date:%d", number);
             if (word == "get_pcapfilesize") {
-                line(number != 0 ? messageText("已抓包大小: %d", number) : std::string("抓包完成..."));
+                line(number != 0 ? loadUiString(807) + std::to_string(number) : loadUiString(808));
             } else if (word == "get_capfileuploadsize") {
                 if (number != 0) {
-                    line(messageText("已上传文件大小：%d", number));
+                    line(loadUiString(809) + std::to_string(number));
                 } else {
-                    line("上传文件成功...");
+                    line(810);
                     response_.setResult(STA_OK, loadUiString(303), kCodeDisconnect);
                     return;
                 }
             } else {
-                line("接收不到数据...");
+                line(811);
                 if (++unrecognised >= kMaxUnrecognised) {
-                    line("接收数据超时...");
+                    line(812);
                     response_.setResult(STA_ERROR, loadUiString(315), kCodeDisconnect);
                     return;
                 }

@@ -8,14 +8,18 @@
 #include <openssl/evp.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include <poll.h>
 #include <sys/socket.h>
 
-namespace quillon {
+namespace quillon
+{
 
-namespace {
+namespace
+{
 
 using Clock = std::chrono::steady_clock;
 
@@ -56,7 +60,11 @@ std::string linkErrorText(int stringId, int error)
 {
     char buf[256];
     std::snprintf(buf, sizeof buf, "%s:%d", loadUiString(stringId).c_str(), error);
-    return buf;
+    std::string text = buf;
+    // The code alone means little to the user; the system's reason follows it.
+    if (error != 0)
+        text += " (" + std::system_category().message(error) + ")";
+    return text;
 }
 
 StbLink::StbLink(Commandio& queues_, LinkObserver* observer_) : queues(queues_), observer(observer_) {}

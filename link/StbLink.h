@@ -16,11 +16,13 @@
 
 struct evp_cipher_ctx_st;
 
-namespace quillon {
+namespace quillon
+{
 
 // The state of the link to one box, shared by the worker (which alone receives and changes the
 // session), the watchdog and the window (stop frames). Every exchange works on one of these.
-class StbLink {
+class StbLink
+{
 public:
     StbLink(Commandio& queues, LinkObserver* observer);
     ~StbLink();
@@ -91,7 +93,8 @@ private:
     evp_cipher_ctx_st* stream_ = nullptr;
 };
 
-// The formatted "%s:%d" text of a link failure: the string-table text and the socket error.
+// The text of a link failure: the string-table text and the socket error as "%s:%d", then the
+// system's reason for a nonzero error in brackets ("connect socket failed.:111 (Connection refused)").
 std::string linkErrorText(int stringId, int error);
 
 } // namespace quillon

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config ccache
-    qt6-base-dev libssl-dev libpcre2-dev libgtest-dev
+    qt6-base-dev qt6-translations-l10n libssl-dev libpcre2-dev libgtest-dev
     libfreexl-dev liborcus-dev libboost-dev libexpat1-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick fonts-wqy-microhei

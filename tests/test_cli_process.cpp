@@ -169,7 +169,7 @@ TEST_F(CliProgram, LangChoosesTheLanguageOfMessages)
     EXPECT_TRUE(contains(chinese.err, zh501)) << chinese.err;
     const ProcessResult missing = runProcess(kCli, {"--lang", "zh", "zone-info", "/nonexistent/common.cfg"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, text(471, LanguageChinese) + "\n");
+    EXPECT_EQ(missing.err, text(471, LanguageChinese) + "/nonexistent/common.cfg\n");
 }
 
 // Faults caught: a partial read reported as success (0) or as failure (1), its failures not shown.
@@ -298,6 +298,21 @@ TEST(WindowOptions, AMalformedBoxEncodingIsRefusedAtStart)
         const ProcessResult r = runProcess(QUILLON_WINDOW, args, noDisplay);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_TRUE(contains(r.err, "quillon: --box-encoding must be gbk or utf-8")) << r.err;
+    }
+}
+
+// Every option the window takes is in its --help and in its manual page.
+TEST(WindowOptions, HelpAndManualListEveryOption)
+{
+    const ProcessResult r = runProcess(QUILLON_WINDOW, {"--help"}, {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(r.status, 0);
+    std::ifstream manual(QUILLON_WINDOW_MANUAL);
+    const std::string page((std::istreambuf_iterator<char>(manual)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(page.empty());
+    for (const char* option : {"--box-modulus", "--box-encoding", "--live-log-port", "--help", "--version"}) {
+        EXPECT_TRUE(contains(r.out, option)) << option << "\n" << r.out;
+        // The manual page escapes nothing in option names; each is a bold term of its own.
+        EXPECT_NE(page.find(std::string("*") + option + "*"), std::string::npos) << option;
     }
 }
 #endif

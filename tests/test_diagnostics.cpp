@@ -236,11 +236,11 @@ TEST_F(Diagnostics, CaptureAsksTheLimitThenReportsCaptureAndUpload)
     EXPECT_EQ(f[1], std::string("ioctl^remotepcap^ip:192.168.1.9 port:22^time:3^filesize:^null") + '\0');
     const auto lines = linesOf(observer, OutputChannel::Pcap);
     ASSERT_EQ(lines.size(), 9u);
-    EXPECT_EQ(lines[0], "启动开始抓包...");
-    EXPECT_EQ(lines[1], "已抓包大小: 187392");
-    EXPECT_EQ(lines[4], "抓包完成...");
-    EXPECT_EQ(lines[5], "已上传文件大小：187392");
-    EXPECT_EQ(lines[8], "上传文件成功...");
+    EXPECT_EQ(lines[0], loadUiString(806));
+    EXPECT_EQ(lines[1], loadUiString(807) + "187392");
+    EXPECT_EQ(lines[4], loadUiString(808));
+    EXPECT_EQ(lines[5], loadUiString(809) + "187392");
+    EXPECT_EQ(lines[8], loadUiString(810));
 }
 
 TEST_F(Diagnostics, CaptureOfExactlyTheBoxLimitRunsAndOneByteMoreIsRefused)
@@ -252,7 +252,7 @@ TEST_F(Diagnostics, CaptureOfExactlyTheBoxLimitRunsAndOneByteMoreIsRefused)
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->status, STA_ERROR);
     EXPECT_EQ(refused->errorId, kCodeDisconnect);
-    EXPECT_EQ(refused->message, "pcap的大小大于机顶盒可以保存的抓包文件大小...");
+    EXPECT_EQ(refused->message, loadUiString(814));
     EXPECT_EQ(frames().size(), 1u); // the capture never started
     EXPECT_EQ(linesOf(observer, OutputChannel::Pcap), std::vector<std::string>{refused->message});
 
@@ -273,7 +273,7 @@ TEST_F(Diagnostics, CaptureGivesUpAtTheTenthUnrecognisedMessageButNotTheNinth)
     ASSERT_TRUE(nine);
     EXPECT_EQ(nine->status, STA_OK);
     auto lines = linesOf(observer, OutputChannel::Pcap);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "接收不到数据..."), 9);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), loadUiString(811)), 9);
 
     faults.pcapUnrecognised = 10;
     box.setFaults(faults);
@@ -282,8 +282,8 @@ TEST_F(Diagnostics, CaptureGivesUpAtTheTenthUnrecognisedMessageButNotTheNinth)
     EXPECT_EQ(ten->status, STA_ERROR);
     EXPECT_EQ(ten->message, loadUiString(315));
     lines = linesOf(observer, OutputChannel::Pcap);
-    EXPECT_EQ(lines.back(), "接收数据超时...");
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "接收不到数据..."), 19);
+    EXPECT_EQ(lines.back(), loadUiString(812));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), loadUiString(811)), 19);
 }
 
 TEST_F(Diagnostics, CaptureWithoutAnAnswerOrRefusedByTheBox)
@@ -298,8 +298,7 @@ TEST_F(Diagnostics, CaptureWithoutAnAnswerOrRefusedByTheBox)
     EXPECT_EQ(silent->status, STA_ERROR);
     EXPECT_EQ(silent->errorId, kCodeDisconnect);
     EXPECT_EQ(silent->message, loadUiString(315));
-    EXPECT_EQ(linesOf(observer, OutputChannel::Pcap),
-              std::vector<std::string>{"超时, 未接收到数据，请检查网络连接 ..."});
+    EXPECT_EQ(linesOf(observer, OutputChannel::Pcap), std::vector<std::string>{loadUiString(813)});
 
     faults = {};
     faults.statusOverride["pcap_maxfilesize"] = 502;

@@ -12,9 +12,12 @@
 using namespace quillon;
 using namespace quillon::test;
 
-namespace {
+namespace
+{
 
-class Exchanges : public ConnectedLinkFixture {};
+class Exchanges : public ConnectedLinkFixture
+{
+};
 
 std::string readFile(const std::string& path)
 {
@@ -354,7 +357,7 @@ TEST(Session, RefusedConnectionReportsConnectFailure)
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, STA_ERROR);
     EXPECT_EQ(r->errorId, 0);
-    EXPECT_EQ(r->message, "connect socket failed.:111");
+    EXPECT_EQ(r->message, "connect socket failed.:111 (Connection refused)");
     setUiLanguage(LanguageChinese);
 }
 

@@ -106,7 +106,10 @@ TEST(FreeCommand, HostileTextEndsWithoutHanging)
     const std::string longest = "connect" + std::string(1000, '|') + "ping" + std::string(1012, '^');
     ASSERT_EQ(longest.size(), 2023u);
     EXPECT_EQ(interpret(longest).kind, FreeCommand::Command);
+    EXPECT_FALSE(interpret(longest).tooLong);
     EXPECT_EQ(interpret(longest + "x").kind, FreeCommand::Invalid);
+    EXPECT_TRUE(interpret(longest + "x").tooLong); // said so to the user, with the limit
+    EXPECT_FALSE(interpret("reboot").tooLong);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
     std::string withZero = "ioctl reboot";
     withZero[5] = '\0';

@@ -194,7 +194,9 @@ TEST_F(ProfileGeneratorTest, WorkbooksThatCannotBeUsedProduceNothing)
     EXPECT_EQ(run((root_ / "empty.csv").string()), ProfileNothingToGenerate);
     EXPECT_TRUE(outputNames().empty()); // not even account.ini
     EXPECT_EQ(profileResultText(ProfileTitleWrong), loadUiString(476));
-    EXPECT_EQ(profileResultText(ProfileWorkbookUnreadable), "Create excel object failed.");
+    EXPECT_EQ(profileResultText(ProfileWorkbookUnreadable, "not a workbook"),
+              "the workbook cannot be read: not a workbook");
+    EXPECT_EQ(profileResultText(ProfileSrcMissing, "/no/book.xls"), loadUiString(462) + "/no/book.xls");
 }
 
 // The same sample written by three spreadsheet writers gives the same files.

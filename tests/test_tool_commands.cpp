@@ -47,7 +47,7 @@ TEST(ToolCommands, UsbProfilesExitCodesFollowTheResult)
 
     const Outcome missing = runCommand(*command, {(dir / "none.xls").string(), dir.string()});
     EXPECT_EQ(missing.code, ExitError);
-    EXPECT_EQ(missing.err, "Configuration file does not exist:\n");
+    EXPECT_EQ(missing.err, "Configuration file does not exist:" + (dir / "none.xls").string() + "\n");
 
     std::ofstream(dir / "ok.csv") << "user,ntvuseraccount,ntvuserpassword,connecttype,netuseraccount,netuserpassword,"
                                      "stbIP,netmask,gateway,dns,dns2\nu1,a1\n";
@@ -73,6 +73,7 @@ TEST(ToolCommands, ZoneInfoPrintsTheSiteAlone)
     EXPECT_EQ(none.code, ExitError);
     EXPECT_EQ(none.err, "The common.cfg file is applicable to \n");
     fs::remove(file);
-    EXPECT_EQ(runCommand(*command, {file.string()}).err, "The file of zone infomation does not exist:\n");
+    EXPECT_EQ(runCommand(*command, {file.string()}).err,
+              "The file of zone infomation does not exist:" + file.string() + "\n");
     EXPECT_EQ(runCommand(*command, {""}).code, ExitError);
 }

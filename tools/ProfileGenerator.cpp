@@ -252,7 +252,7 @@ int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, co
     Sheet sheet(static_cast<int>(profileColumns.size()));
     std::string reason;
     if (!readWorkbook(srcFile, sheet, reason)) {
-        log.error("Create excel object failed.");
+        log.error("Workbook cannot be read.");
         log.error("Open workbook:%s failed, %s.", srcFile.c_str(), reason.c_str());
         if (readError)
             *readError = reason;
@@ -341,7 +341,7 @@ int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, co
     return done > 0 ? ProfileOk : ProfileNothingToGenerate;
 }
 
-std::string profileResultText(int result)
+std::string profileResultText(int result, const std::string& detail)
 {
     if (result > 0)
         return loadUiString(468) + std::to_string(result) + loadUiString(469);
@@ -351,13 +351,14 @@ std::string profileResultText(int result)
     case ProfileSrcEmpty:
         return loadUiString(461);
     case ProfileSrcMissing:
-        return loadUiString(462);
+        return loadUiString(462) + detail;
     case ProfileDstEmpty:
         return loadUiString(463);
     case ProfileDstMissing:
-        return loadUiString(464);
+        return loadUiString(464) + detail;
     case ProfileWorkbookUnreadable:
-        return loadUiString(473);
+        // No spreadsheet program is involved: the reader's own reason is what the user needs.
+        return loadUiString(802) + (detail.empty() ? std::string("?") : detail);
     case ProfileNothingToGenerate:
         return loadUiString(474);
     case ProfileIniNotWritable:

@@ -61,7 +61,8 @@ int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, co
 int CreateUserProfile(const std::string& srcFile, const std::string& dstPath, const std::function<void(int)>& progress,
                       std::string* readError);
 
-// The user text for a result of CreateUserProfile in the current language.
-std::string profileResultText(int result);
+// The user text for a result of CreateUserProfile in the current language. `detail` ends the text
+// of a result that names something: the missing file or folder, the reader's reason.
+std::string profileResultText(int result, const std::string& detail = {});
 
 } // namespace quillon

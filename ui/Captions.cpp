@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 
 namespace quillon
@@ -78,6 +79,20 @@ void appendCaptionRunByName(CaptionTable& table, QObject* root, int firstId, std
         Q_ASSERT_X(control, "appendCaptionRunByName", name);
         table.push_back({control, id++});
     }
+}
+
+void showWholeInToolTip(QLineEdit* edit)
+{
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) { edit->setToolTip(text); });
+}
+
+void makeRoomForUrl(QLineEdit* edit)
+{
+    // The text's width plus the field's frame and inner margins.
+    const int text =
+        edit->fontMetrics().horizontalAdvance(QStringLiteral("http://00.00.0.00:0000/iptvepg/platform/auth.jsp"));
+    edit->setMinimumWidth(text + 16);
+    showWholeInToolTip(edit);
 }
 
 } // namespace quillon

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QComboBox;
+class QLineEdit;
 class QObject;
 class QWidget;
 
@@ -48,6 +49,12 @@ namespace quillon
 
 // The same as appendCaptionRun, the controls found by object name under `root`.
 void appendCaptionRunByName(CaptionTable& table, QObject* root, int firstId, std::initializer_list<const char*> names);
+
+// Keeps `edit`'s tool tip equal to its text, so a value wider than the field can be read whole.
+void showWholeInToolTip(QLineEdit* edit);
+// Gives an address field room for a typical server URL (a box homepage) and the tip of
+// showWholeInToolTip.
+void makeRoomForUrl(QLineEdit* edit);
 
 // A control of kind T named `name`, a child of `parent`.
 template <typename T> T* makeNamed(QWidget* parent, const char* name)

@@ -81,6 +81,13 @@ public:
         }
         return e;
     }
+    // An address field: wide enough for a typical server URL, the whole value in its tip.
+    QLineEdit* urlEdit(const char* label, const char* field)
+    {
+        auto* e = edit(label, field);
+        makeRoomForUrl(e);
+        return e;
+    }
     QLabel* heading(const char* label)
     {
         auto* l = makeNamed<QLabel>(group_, label);
@@ -115,20 +122,21 @@ ConfigPage::ConfigPage(TfrmMain& frame, QWidget* parent) : QWidget(parent), fram
     setObjectName("shtSTBConfigure");
     auto* layout = new QVBoxLayout(this);
     auto* columns = new QHBoxLayout;
-    columns->addWidget(buildNetworkGroup(), 1);
+    // The server and log addresses in the middle column take most of any extra width.
+    columns->addWidget(buildNetworkGroup(), 2);
     auto* middle = new QVBoxLayout;
     middle->addWidget(buildOutputGroup());
     middle->addWidget(buildServerGroup());
     middle->addWidget(buildLogGroup());
     middle->addStretch(1);
-    columns->addLayout(middle, 1);
+    columns->addLayout(middle, 3);
     auto* right = new QVBoxLayout;
     right->addWidget(buildIptvGroup());
     right->addWidget(buildTmsGroup());
     right->addWidget(buildAttributeGroup());
     right->addWidget(buildRemoteGroup());
     right->addStretch(1);
-    columns->addLayout(right, 1);
+    columns->addLayout(right, 2);
     layout->addLayout(columns, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -275,11 +283,11 @@ QWidget* ConfigPage::buildServerGroup()
 {
     auto* group = makeNamed<QGroupBox>(this, "gbServerConfig");
     FormBuilder form(group);
-    form.edit("lblHomepage", "edtHomepage");
-    form.edit("lblHomepage1", "edtHomepage1");
-    form.edit("lblUpgradeServer", "edtUpgradeServer");
-    form.edit("lblNTP", "edtNTP");
-    form.edit("lblNTP1", "edtNTP1");
+    form.urlEdit("lblHomepage", "edtHomepage");
+    form.urlEdit("lblHomepage1", "edtHomepage1");
+    form.urlEdit("lblUpgradeServer", "edtUpgradeServer");
+    form.urlEdit("lblNTP", "edtNTP");
+    form.urlEdit("lblNTP1", "edtNTP1");
     form.row<QComboBox>("lblTimezone", "cmbTimezone");
     form.finish();
     return group;
@@ -291,7 +299,7 @@ QWidget* ConfigPage::buildLogGroup()
     FormBuilder form(group);
     form.row<QComboBox>("lblLogSwitch", "cmbLogSwitch");
     form.edit("lblLogUploadInterval", "edtLogUploadInterval");
-    form.edit("lblLogServer", "edtLogServer");
+    form.urlEdit("lblLogServer", "edtLogServer");
     form.row<QComboBox>("lblBrowserLogSwitch", "cmbBrowserLogSwitch");
     form.finish();
     return group;
@@ -314,7 +322,7 @@ QWidget* ConfigPage::buildTmsGroup()
     form.row<QComboBox>("lblTMSSwitch", "cmbTMSSwitch");
     form.row<QComboBox>("lblHeartSwitch", "cmbHeartSwitch");
     form.edit("lblHeartInterval", "edtHeartInterval");
-    form.edit("lblACSAddress", "edtACSAddress");
+    form.urlEdit("lblACSAddress", "edtACSAddress");
     form.edit("lblTMSAccount", "edtTMSAccount");
     form.edit("lblTMSPasswd", "edtTMSPasswd", true);
     form.finish();

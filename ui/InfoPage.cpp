@@ -71,8 +71,9 @@ InfoPage::InfoPage(TfrmMain& frame, QWidget* parent) : QWidget(parent), frame_(f
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildConnectGroup());
     auto* infoRow = new QHBoxLayout;
-    QGroupBox* stbInfo = buildInfoGroup("gbSTBInfo", kStbInfoTags, 2);
-    QGroupBox* serverInfo = buildInfoGroup("gbServerInfo", kServerInfoTags, 1);
+    QGroupBox* stbInfo = buildInfoGroup("gbSTBInfo", kStbInfoTags, 2, "00000000000000000000");
+    QGroupBox* serverInfo =
+        buildInfoGroup("gbServerInfo", kServerInfoTags, 1, "http://00.00.0.00:0000/iptvepg/platform/auth.jsp");
     infoRow->addWidget(stbInfo, 3);
     infoRow->addWidget(serverInfo, 2);
     layout->addLayout(infoRow);
@@ -146,24 +147,26 @@ QGroupBox* InfoPage::buildConnectGroup()
     return group;
 }
 
-QGroupBox* InfoPage::buildInfoGroup(const char* name, const std::vector<const char*>& rows, int columns)
+QGroupBox* InfoPage::buildInfoGroup(const char* name, const std::vector<const char*>& rows, int columns,
+                                    const char* widestValue)
 {
     auto* group = new QGroupBox(this);
     group->setObjectName(name);
     auto* grid = new QGridLayout(group);
     grid->setVerticalSpacing(4);
+    grid->setHorizontalSpacing(10);
     const int perColumn = int((rows.size() + columns - 1) / columns);
     for (size_t i = 0; i < rows.size(); ++i) {
         auto* tag = new QLabel(group);
         tag->setObjectName(rows[i]);
         auto* val = new QLabel(group);
         val->setObjectName(valueName(rows[i]));
-        // Values are shown literally; a long URL is cut at the group's edge instead of growing
-        // the fixed-size window.
+        // Values are shown literally. Each has room for the longest usual value (a 20-digit STBID,
+        // a server URL); a longer one is cut at the group's edge and shown whole in its tip.
         val->setTextFormat(Qt::PlainText);
         val->setTextInteractionFlags(Qt::TextSelectableByMouse);
         val->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        val->setMinimumWidth(140);
+        val->setMinimumWidth(val->fontMetrics().horizontalAdvance(QString::fromLatin1(widestValue)) + 4);
         valueLabels_.push_back(val);
         const int column = int(i) / perColumn * 2;
         grid->addWidget(tag, int(i) % perColumn, column);

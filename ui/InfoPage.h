@@ -62,7 +62,9 @@ public:
 
 private:
     QGroupBox* buildConnectGroup();
-    QGroupBox* buildInfoGroup(const char* name, const std::vector<const char*>& rows, int columns);
+    // `widestValue`: the longest usual value, which the value labels get room for.
+    QGroupBox* buildInfoGroup(const char* name, const std::vector<const char*>& rows, int columns,
+                              const char* widestValue);
     QGroupBox* buildChannelGroup();
     QLabel* value(const char* name) const;
     void setValue(const char* name, const QString& text);

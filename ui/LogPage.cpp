@@ -1,6 +1,7 @@
 #include "LogPage.h"
 
 #include "LogViewer.h"
+#include "Captions.h"
 #include "untMain.h"
 
 #include <Commandio.h>
@@ -46,7 +47,9 @@ LogPage::LogPage(TfrmMain& frame, QWidget* parent) : QWidget(parent), frame_(fra
         appendCaptionRunByName(captions_, this, 211 + i, {kKeywordBoxes[i]});
     appendCaptionRunByName(captions_, this, 238,
                            {"lblCustomWord", "btnApplyFilter", "lblFilterLogSaveFile", "btnBrowseFilterLogSaveFile"});
+    appendCaptionRunByName(captions_, this, 794, {"chkFollowLog", "chkMatchingOnly"});
 
+    chkPrintLiveLog_ = findChild<QCheckBox*>("chkPrintLiveLog");
     viewer_ = std::make_unique<LogViewer>(frame_, *this);
     connect(combo("cmbLogAddrType"), &QComboBox::activated, this, [this] { cmbLogAddrTypeChange(); });
     auto onClick = [this](const char* name, void (LogPage::*handler)()) {
@@ -85,7 +88,9 @@ QWidget* LogPage::buildParamGroup()
     grid->addWidget(makeNamed<QPushButton>(group, "btnLogParamFastSet"), 2, 3, Qt::AlignRight);
     grid->addWidget(makeNamed<QPushButton>(group, "btnLogParamSubmit"), 2, 5);
     grid->addWidget(makeNamed<QLabel>(group, "lblLiveLogFile"), 3, 0);
-    grid->addWidget(makeNamed<QLineEdit>(group, "edtLiveLogFile"), 3, 1, 1, 4);
+    auto* liveFile = makeNamed<QLineEdit>(group, "edtLiveLogFile");
+    showWholeInToolTip(liveFile);
+    grid->addWidget(liveFile, 3, 1, 1, 4);
     grid->addWidget(makeNamed<QPushButton>(group, "btnLiveLog"), 3, 5);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
@@ -99,9 +104,12 @@ QWidget* LogPage::buildAnalyseGroup()
     auto* layout = new QVBoxLayout(group);
     auto* row = new QHBoxLayout;
     row->addWidget(makeNamed<QCheckBox>(group, "chkPrintLiveLog"));
+    row->addWidget(makeNamed<QCheckBox>(group, "chkFollowLog"));
     row->addSpacing(16);
     row->addWidget(makeNamed<QLabel>(group, "lblLocalLogFile"));
-    row->addWidget(makeNamed<QLineEdit>(group, "edtLocalLogFile"), 1);
+    auto* localFile = makeNamed<QLineEdit>(group, "edtLocalLogFile");
+    showWholeInToolTip(localFile);
+    row->addWidget(localFile, 1);
     row->addWidget(makeNamed<QPushButton>(group, "btnLocalLog"));
     layout->addLayout(row);
 
@@ -114,6 +122,7 @@ QWidget* LogPage::buildAnalyseGroup()
     row->addWidget(makeNamed<QLabel>(group, "lblCustomWord"));
     row->addWidget(makeNamed<QLineEdit>(group, "edtAutoFilter"), 1);
     row->addWidget(makeNamed<QPushButton>(group, "btnApplyFilter"));
+    row->addWidget(makeNamed<QCheckBox>(group, "chkMatchingOnly"));
     layout->addLayout(row);
 
     auto* logs = makeNamed<QTableView>(group, "lbLogs");
@@ -122,7 +131,9 @@ QWidget* LogPage::buildAnalyseGroup()
 
     row = new QHBoxLayout;
     row->addWidget(makeNamed<QLabel>(group, "lblFilterLogSaveFile"));
-    row->addWidget(makeNamed<QLineEdit>(group, "edtSaveFilterLogFile"), 1);
+    auto* filteredFile = makeNamed<QLineEdit>(group, "edtSaveFilterLogFile");
+    showWholeInToolTip(filteredFile);
+    row->addWidget(filteredFile, 1);
     row->addWidget(makeNamed<QPushButton>(group, "btnBrowseFilterLogSaveFile"));
     layout->addLayout(row);
     return group;
@@ -152,13 +163,28 @@ void LogPage::clearLogPage()
         findChild<QComboBox*>(name)->setCurrentIndex(-1);
     localAddressBox()->setEditText(QString());
     findChild<QLineEdit*>("edtLiveLogFile")->clear();
-    findChild<QLineEdit*>("edtLocalLogFile")->clear();
     findChild<QCheckBox*>("chkPrintLiveLog")->setChecked(false);
     for (const char* name : kKeywordBoxes)
         findChild<QCheckBox*>(name)->setChecked(false);
     findChild<QLineEdit*>("edtAutoFilter")->clear();
-    viewer_->clearRows();
+    // The rows stay for reading (a loaded file with its path); the filter goes with its boxes,
+    // so no row stays red for a keyword no longer shown.
+    viewer_->buildFilter();
     findChild<QLineEdit*>("edtSaveFilterLogFile")->clear();
+}
+
+void LogPage::setLinkControls(bool linkUp)
+{
+    // Only the box's controls need the link; a log file can be loaded, filtered and saved without.
+    findChild<QWidget*>("gbLogParamSet")->setEnabled(linkUp);
+    chkPrintLiveLog_->setEnabled(linkUp);
+    if (linkUp && viewer_->logViewMode() != LogViewFile)
+        viewer_->clearRows(); // what was kept from the last link
+}
+
+void LogPage::markLinkLost(const QString& mark)
+{
+    viewer_->markLinkLost(mark);
 }
 
 void LogPage::cmbLogAddrTypeChange()

@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 
+class QCheckBox;
 class QComboBox;
 
 namespace quillon
@@ -28,7 +29,12 @@ public:
 
     void applyUiLanguage();
     void refillCombos();
+    // The link went down: the page's values and keyword boxes are cleared, the rows are kept.
     void clearLogPage();
+    // The box's controls follow the link; a new link also clears the rows kept from the last one.
+    void setLinkControls(bool linkUp);
+    // Ends the kept live-log rows with the "link lost" line `mark`.
+    void markLinkLost(const QString& mark);
     // The editable list of this PC's own addresses that the box may send its log to.
     QComboBox* localAddressBox() const;
     LogViewer& viewer() { return *viewer_; }
@@ -63,6 +69,7 @@ private:
 
     TfrmMain& frame_;
     CaptionTable captions_;
+    QCheckBox* chkPrintLiveLog_ = nullptr;
     std::unique_ptr<LogViewer> viewer_;
 };
 

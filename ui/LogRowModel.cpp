@@ -75,6 +75,14 @@ int LogRowModel::appendLive(std::vector<LiveLogRow>& rows)
     return clears;
 }
 
+void LogRowModel::appendNote(const QString& text)
+{
+    std::vector<LiveLogRow> rows(1);
+    rows[0].text = toBox(text.toStdString()); // shown through fromBox like every row
+    rows[0].generation = UINT64_MAX;          // matched when next shown
+    appendLive(rows);
+}
+
 LogRows::LoadResult LogRowModel::loadFile(const std::string& path)
 {
     beginResetModel();
@@ -89,6 +97,12 @@ void LogRowModel::setFilter(const LogFilter& filter, uint64_t generation)
     rows_.setFilterGeneration(generation);
     if (!rows_.empty())
         emit dataChanged(index(0), index(rowCount() - 1), {Qt::ForegroundRole});
+}
+
+bool MatchingRowsProxy::filterAcceptsRow(int sourceRow, const QModelIndex&) const
+{
+    const auto* rows = static_cast<const LogRowModel*>(sourceModel());
+    return rows->filter().empty() || rows->rowMatches(sourceRow);
 }
 
 void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const

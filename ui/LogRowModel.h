@@ -5,6 +5,7 @@
 #include <LogRows.h>
 
 #include <QAbstractListModel>
+#include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
 
 #include <vector>
@@ -34,6 +35,8 @@ public:
     // emptied first). The number of times the rows were emptied.
     int appendLive(std::vector<LiveLogRow>& rows);
     LogRows::LoadResult loadFile(const std::string& path);
+    // A line of the window's own after the received rows (the "link lost" mark), in UTF-8.
+    void appendNote(const QString& text);
     // A new filter: every row is matched again when it is next needed.
     void setFilter(const LogFilter& filter, uint64_t generation);
     const LogFilter& filter() const { return filter_; }
@@ -42,6 +45,20 @@ public:
 private:
     mutable LogRows rows_;
     LogFilter filter_;
+};
+
+// The rows of a LogRowModel that its filter matches; with no keyword set, every row. The view
+// shows it only while the user asks for matching rows alone, so the full list pays nothing.
+class MatchingRowsProxy : public QSortFilterProxyModel
+{
+    Q_OBJECT
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    // Matches every row again after a change of filter.
+    void refilter() { invalidateFilter(); }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
 };
 
 // Draws a row as the list box did: its text at the row's left and top edges, clipped to the

@@ -11,9 +11,12 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QTableView>
+#include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTimer>
 
 #include <vector>
@@ -46,6 +49,35 @@ LogViewer::LogViewer(TfrmMain& frame, LogPage& page)
     lbLogs_->setModel(model_);
     setUpLogView(lbLogs_, delegate_);
     chkPrintLiveLog_ = page.findChild<QCheckBox*>("chkPrintLiveLog");
+    matching_ = new MatchingRowsProxy(this);
+    chkFollowLog_ = page.findChild<QCheckBox*>("chkFollowLog");
+    chkFollowLog_->setChecked(true);
+    chkMatchingOnly_ = page.findChild<QCheckBox*>("chkMatchingOnly");
+    connect(chkFollowLog_, &QCheckBox::clicked, this, [this](bool on) { setFollowing(on); });
+    connect(chkMatchingOnly_, &QCheckBox::toggled, this, [this](bool on) { setMatchingOnly(on); });
+
+    // While the live log runs, the user's scrolling decides whether the view follows: away from
+    // the end stops it, back at the end resumes it. Growth of the list keeps a following view at
+    // its end.
+    QScrollBar* bar = lbLogs_->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (!scrolling_ && logViewMode_ == LogViewLive)
+            setFollowing(value >= bar->maximum());
+    });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (!following_ || logViewMode_ != LogViewLive)
+            return;
+        scrolling_ = true;
+        bar->setValue(maximum);
+        scrolling_ = false;
+    });
+
+    lbLogs_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lbLogs_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu;
+        menu.addAction(uiText(815), this, [this] { clearRows(); });
+        menu.exec(lbLogs_->viewport()->mapToGlobal(at));
+    });
 
     tmrLiveLog_ = new QTimer(this);
     tmrLiveLog_->setObjectName("tmrLiveLog");
@@ -128,14 +160,22 @@ void LogViewer::setLogViewMode(LogViewMode mode)
 void LogViewer::startLiveLog()
 {
     Logger& log = Logger::instance();
+    // Both files are written from the start; one that exists and is not this window's own is
+    // replaced only when the user agrees, and otherwise left alone.
     const QString livePath = edit("edtLiveLogFile")->text().trimmed();
-    if (!livePath.isEmpty() && !receiver_->openLiveFile(fileNameOf(livePath))) {
+    if (!livePath.isEmpty() && !mayReplace(livePath)) {
+        receiver_->openLiveFile({});
+        frame_.showStatus(uiText(816) + livePath);
+    } else if (!livePath.isEmpty() && !receiver_->openLiveFile(fileNameOf(livePath))) {
         const QString text = "can't open live log file:" + livePath;
         frame_.showStatus(text);
         log.error("%s", text.toUtf8().constData());
     }
     const QString filteredPath = edit("edtSaveFilterLogFile")->text().trimmed();
-    if (!filteredPath.isEmpty() && !receiver_->openFilteredFile(fileNameOf(filteredPath))) {
+    if (!filteredPath.isEmpty() && !mayReplace(filteredPath)) {
+        receiver_->openFilteredFile({});
+        frame_.showStatus(uiText(816) + filteredPath);
+    } else if (!filteredPath.isEmpty() && !receiver_->openFilteredFile(fileNameOf(filteredPath))) {
         const QString text = "can't open filter save log file:" + filteredPath;
         frame_.showStatus(text);
         log.error("%s", text.toUtf8().constData());
@@ -173,11 +213,83 @@ void LogViewer::takeLiveRows()
     std::vector<LiveLogRow> rows;
     if (receiver_->takeRows(rows) > 0) {
         model_->appendLive(rows);
-        const QModelIndex last = model_->index(model_->rowCount() - 1);
-        lbLogs_->setCurrentIndex(last);
-        lbLogs_->scrollTo(last);
+        if (following_)
+            followNewest();
     }
     showLostCount();
+}
+
+// The newest row shown, as the current row, at the end of the view.
+void LogViewer::followNewest()
+{
+    QAbstractItemModel* shown = lbLogs_->model();
+    const int count = shown->rowCount();
+    if (count == 0)
+        return;
+    scrolling_ = true;
+    const QModelIndex last = shown->index(count - 1, 0);
+    lbLogs_->setCurrentIndex(last);
+    lbLogs_->scrollTo(last);
+    QScrollBar* bar = lbLogs_->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    scrolling_ = false;
+}
+
+void LogViewer::setFollowing(bool on)
+{
+    following_ = on;
+    chkFollowLog_->setChecked(on);
+    if (on && logViewMode_ == LogViewLive)
+        followNewest();
+}
+
+void LogViewer::setMatchingOnly(bool on)
+{
+    if (chkMatchingOnly_->isChecked() != on)
+        chkMatchingOnly_->setChecked(on); // comes back here through the box's signal
+    if (on == matchingOnly())
+        return;
+    QItemSelectionModel* old = lbLogs_->selectionModel();
+    if (on) {
+        matching_->setSourceModel(model_);
+        lbLogs_->setModel(matching_);
+    } else {
+        lbLogs_->setModel(model_);
+        matching_->setSourceModel(nullptr);
+    }
+    delete old; // a new model comes with a new selection model
+    setLogViewExtent(lbLogs_, delegate_->extent());
+    if (following_ && logViewMode_ == LogViewLive)
+        followNewest();
+}
+
+bool LogViewer::matchingOnly() const
+{
+    return lbLogs_->model() == matching_;
+}
+
+void LogViewer::markLinkLost(const QString& mark)
+{
+    if (model_->rowCount() == 0)
+        return;
+    model_->appendNote(mark);
+    if (following_)
+        followNewest();
+}
+
+bool LogViewer::wroteFile(const QString& path) const
+{
+    return writtenFiles_.count(QFileInfo(path).absoluteFilePath()) > 0;
+}
+
+bool LogViewer::mayReplace(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (writtenFiles_.count(absolute) == 0 && QFileInfo::exists(absolute) &&
+        !Dialogs::question(&page_, uiText(1), uiText(800).arg(absolute)))
+        return false;
+    writtenFiles_.insert(absolute);
+    return true;
 }
 
 void LogViewer::showLostCount()
@@ -223,6 +335,11 @@ void LogViewer::buildFilter()
     Logger::instance().debug("key words:%s", filterKeywords_.describe().c_str());
     model_->setFilter(filterKeywords_, filterGeneration_);
     receiver_->setFilter(filterKeywords_, filterGeneration_);
+    if (matchingOnly()) {
+        matching_->refilter();
+        if (following_ && logViewMode_ == LogViewLive)
+            followNewest();
+    }
 }
 
 void LogViewer::btnApplyFilterClick()
@@ -241,8 +358,21 @@ bool LogViewer::matchesFilter(const QString& text) const
 
 void LogViewer::saveFilteredLines(const QString& path)
 {
-    if (model_->saveMatching(fileNameOf(path)) < 0)
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (writtenFiles_.count(absolute) == 0 && QFileInfo::exists(absolute) &&
+        !Dialogs::question(&page_, uiText(1), uiText(800).arg(absolute))) {
+        frame_.showStatus(uiText(816) + path);
+        return;
+    }
+    const long long saved = model_->saveMatching(fileNameOf(path));
+    if (saved < 0) {
         Logger::instance().error("save filtered log:%s failed.", path.toUtf8().constData());
+        frame_.showStatus(uiText(816) + path);
+        return;
+    }
+    if (saved > 0) // nothing matching leaves the file untouched
+        writtenFiles_.insert(absolute);
+    frame_.showStatus(uiText(799).arg(saved).arg(path));
 }
 
 void LogViewer::ensureLogScrollWidth(int width)

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 
 class QCheckBox;
 class QLineEdit;
@@ -20,6 +21,7 @@ namespace quillon
 class LogPage;
 class LogRowDelegate;
 class LogRowModel;
+class MatchingRowsProxy;
 class TfrmMain;
 
 enum LogViewMode : uint8_t { LogViewNone = 0, LogViewLive = 1, LogViewFile = 2 };
@@ -54,10 +56,25 @@ public:
 
     void buildFilter();
     bool matchesFilter(const QString& text) const;
+    // Writes the matching rows to `path` and says how many went there. A file that exists and
+    // was not written by this window is replaced only when the user agrees.
     void saveFilteredLines(const QString& path);
     void ensureLogScrollWidth(int width);
     int logScrollWidth() const { return logScrollWidth_; }
     void clearRows();
+
+    // The view keeps the newest row in sight only while following; scrolling up stops it,
+    // scrolling back to the end or chkFollowLog resumes it.
+    void setFollowing(bool on);
+    bool following() const { return following_; }
+    // chkMatchingOnly: the view shows only the rows the current filter matches.
+    void setMatchingOnly(bool on);
+    bool matchingOnly() const;
+    // The link went down: the filter goes with the cleared keyword boxes, and the rows stay,
+    // ended by `mark` when there are any.
+    void markLinkLost(const QString& mark);
+    // The paths this window has written (absolute), which it may replace without asking.
+    bool wroteFile(const QString& path) const;
 
     LogRowModel& model() { return *model_; }
     const LiveLogReceiver& receiver() const { return *receiver_; }
@@ -69,6 +86,10 @@ private:
     // The save dialog's answer under the name rule, into `editName`; empty when cancelled.
     QString chooseSavePath(const char* editName, const char* logPrefix);
     void showLostCount();
+    // True when `path` may be (re)written: it does not exist, this window wrote it, or the user
+    // agreed to replace it. Remembers it as written by this window.
+    bool mayReplace(const QString& path);
+    void followNewest();
 
     TfrmMain& frame_;
     LogPage& page_;
@@ -80,8 +101,15 @@ private:
     std::unique_ptr<LiveLogReceiver> receiver_;
     uint64_t shownLost_ = 0;
 
+    bool following_ = true;
+    bool scrolling_ = false; // the view is moved by the viewer, not by the user
+    std::set<QString> writtenFiles_;
+
     QTableView* lbLogs_ = nullptr;
     LogRowModel* model_ = nullptr;
+    MatchingRowsProxy* matching_ = nullptr;
+    QCheckBox* chkFollowLog_ = nullptr;
+    QCheckBox* chkMatchingOnly_ = nullptr;
     LogRowDelegate* delegate_ = nullptr;
     QCheckBox* chkPrintLiveLog_ = nullptr;
     QTimer* tmrLiveLog_ = nullptr;

@@ -17,11 +17,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <climits>
+#include <memory>
 
 namespace quillon
 {
@@ -36,6 +38,14 @@ QPlainTextEdit* makeMemo(QWidget* parent, const char* name)
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setMinimumHeight(90);
     memo->setMaximumBlockCount(OperationsPage::kMemoLines);
+    // The output stays after a link drop; the user clears it from the memo's own menu.
+    memo->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(memo, &QWidget::customContextMenuRequested, memo, [memo](const QPoint& at) {
+        std::unique_ptr<QMenu> menu(memo->createStandardContextMenu(at));
+        menu->addSeparator();
+        menu->addAction(uiText(815), memo, &QPlainTextEdit::clear);
+        menu->exec(memo->viewport()->mapToGlobal(at));
+    });
     return memo;
 }
 
@@ -246,10 +256,8 @@ void OperationsPage::clearOperationsPage()
     ipPingAddress_->clear();
     findChild<QLineEdit*>("edtPingTime")->clear();
     btnStopPingClick();
-    findChild<QPlainTextEdit*>("edtPingMsg")->clear();
     ipRouteAddress_->clear();
     btnRouteStopClick();
-    findChild<QPlainTextEdit*>("edtRouteMsg")->clear();
     findChild<QLineEdit*>("edExecCmd")->clear();
     findChild<QLineEdit*>("edtPlayChannelURL")->clear();
     if (playMode_ == PlayByUrl)
@@ -259,6 +267,21 @@ void OperationsPage::clearOperationsPage()
         stopChannelNumber();
     findChild<QLineEdit*>("edtUpgradeFile")->clear();
     findChild<QCheckBox*>("chkForceUpgrade")->setChecked(false);
+}
+
+void OperationsPage::markLinkLost(const QString& mark)
+{
+    for (const char* name : {"edtPingMsg", "edtRouteMsg"}) {
+        auto* memo = findChild<QPlainTextEdit*>(name);
+        if (!memo->document()->isEmpty())
+            memo->appendPlainText(mark);
+    }
+}
+
+void OperationsPage::clearOutput()
+{
+    findChild<QPlainTextEdit*>("edtPingMsg")->clear();
+    findChild<QPlainTextEdit*>("edtRouteMsg")->clear();
 }
 
 bool OperationsPage::androidBox() const
@@ -424,7 +447,11 @@ void OperationsPage::btnExecCmdClick()
         frame_.showError(uiText(433));
         return;
     case FreeCommand::Invalid:
-        frame_.showError(uiText(434));
+        // The table's text first; a text too long for a frame also says by how much.
+        frame_.showError(command.tooLong
+                             ? uiText(434) + " " +
+                                   uiText(801).arg(toStd(trimmedText(edit)).size()).arg(kMaxFreeCommandBytes)
+                             : uiText(434));
         return;
     case FreeCommand::Ping:
         startPing(QString::fromStdString(command.target), command.duration);

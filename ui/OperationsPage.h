@@ -35,6 +35,10 @@ public:
     uint8_t playMode() const { return playMode_; }
     int currentChannel() const { return currentChannel_; }
     void clearOperationsPage();
+    // The ping and trace route output is kept when the link drops: ended by `mark`, cleared by the
+    // next connect (clearOutput) or by the user.
+    void markLinkLost(const QString& mark);
+    void clearOutput();
 
     void btnPingClick();
     void btnStopPingClick();

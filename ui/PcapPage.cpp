@@ -59,7 +59,8 @@ void PcapPage::applyUiLanguage()
     applyCaptions(captions_);
 }
 
-// The checks' texts are fixed and do not follow the language.
+// The checks' texts are fixed and do not follow the language; the question and the lines written
+// while the capture runs do.
 void PcapPage::btnPcapClick()
 {
     const QString ip = findChild<QLineEdit*>("edtpcapip")->text();
@@ -71,10 +72,10 @@ void PcapPage::btnPcapClick()
         frame_.showError(QString::fromStdString(error));
         return;
     }
-    const bool yes = Dialogs::question(this, uiText(19), QString::fromUtf8("是否已经打开sftp server？"));
+    const bool yes = Dialogs::question(this, uiText(19), uiText(804));
     Logger::instance().debug("status:%d", yes ? 6 : 7);
     if (!yes) {
-        edtPcapMsg_->appendPlainText(QString::fromUtf8("sftp server未开启..."));
+        edtPcapMsg_->appendPlainText(uiText(805));
         return;
     }
     ReqPcap request;
@@ -85,6 +86,7 @@ void PcapPage::btnPcapClick()
     frame_.queues().pushRequest(request);
     frame_.addPendingHandler([this] { return onPcapResponse(); });
     frame_.setWindowMode(Busy);
+    frame_.showStatus(uiText(803));
 }
 
 int PcapPage::onPcapResponse()

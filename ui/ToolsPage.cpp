@@ -25,9 +25,10 @@ namespace quillon
 namespace
 {
 
-// The reader takes .xlsx, .ods and .csv besides .xls; the .xls entry stays first as the default.
-const char* const kWorkbookFilter = "Excel files (*.xls);;Excel 2007 files (*.xlsx);;"
-                                    "OpenDocument spreadsheets (*.ods);;CSV files (*.csv);;All files (*.*)";
+// The first entry, the one the dialog opens on, shows every format the readers take.
+const char* const kWorkbookFilter = "Workbooks (*.xls *.xlsx *.ods *.csv);;Excel files (*.xls);;"
+                                    "Excel 2007 files (*.xlsx);;OpenDocument spreadsheets (*.ods);;CSV files (*.csv);;"
+                                    "All files (*.*)";
 const char* const kConfigFilter = "Config files (*.cfg);;All files (*.*)";
 
 std::string localPath(const QString& path)
@@ -113,7 +114,7 @@ void ToolsPage::btnCreateClick()
         return;
     }
     if (!QFileInfo(srcFile).isFile()) {
-        main->showError(uiText(462));
+        main->showError(uiText(462) + srcFile);
         return;
     }
     const QString dstPath = edtOutputPath_->text().trimmed();
@@ -122,7 +123,7 @@ void ToolsPage::btnCreateClick()
         return;
     }
     if (!QFileInfo(dstPath).isDir()) {
-        main->showError(uiText(464));
+        main->showError(uiText(464) + dstPath);
         return;
     }
 
@@ -145,9 +146,7 @@ void ToolsPage::btnCreateClick()
         result = CreateUserProfile(localPath(srcFile), localPath(dstPath), progress, &readError);
     }
     // The reader's reason follows the result, as on the command line.
-    QString text = QString::fromStdString(profileResultText(result));
-    if (!readError.empty())
-        text += " " + QString::fromStdString(readError);
+    const QString text = QString::fromStdString(profileResultText(result, readError));
     main->showStatus(text);
     Logger::instance().info("%s", text.toUtf8().constData());
 }
@@ -170,7 +169,7 @@ void ToolsPage::btnLookZoneInfoClick()
         return;
     }
     if (!QFileInfo(path).isFile()) {
-        main->showError(uiText(471));
+        main->showError(uiText(471) + path);
         return;
     }
     edtZoneInfo_->setText(uiText(472) + QString::fromUtf8(readZoneInfo(localPath(path))));

@@ -52,7 +52,8 @@ void closeOnSignals(QWidget& window)
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
         window.close();
     });
-    struct sigaction action {};
+    struct sigaction action {
+    };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -136,8 +137,15 @@ bool answersOnTerminal(int argc, char* argv[])
             return true;
         }
         if (strcmp(argv[i], "--help") == 0) {
-            std::printf("usage: quillon [--box-modulus HEX|@FILE] [Qt options] | --help | --version\n"
-                        "The maintenance window for set-top boxes; see man quillon.\n");
+            std::printf("usage: quillon [--box-modulus HEX|@FILE] [--box-encoding gbk|utf-8] [--live-log-port N]\n"
+                        "               [Qt options] | --help | --version\n"
+                        "The maintenance window for set-top boxes; see man quillon.\n"
+                        "\n"
+                        "  --box-modulus HEX|@FILE    the box family's RSA modulus (256 hexadecimal digits)\n"
+                        "  --box-encoding gbk|utf-8   the encoding of texts to and from the box (gbk)\n"
+                        "  --live-log-port N          the UDP port the live log is received on, 1 to 65535 (514)\n"
+                        "  --help                     print this text and exit\n"
+                        "  --version                  print the version and exit\n");
             return true;
         }
     }

@@ -27,7 +27,9 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     auto* version = makeNamed<QLabel>(this, "lblVersion");
     version->setText(uiText(295));
     auto* compiled = makeNamed<QLabel>(this, "lblCompilerTime");
-    compiled->setText(QString::fromUtf8("编译时间：") + buildStamp());
+    compiled->setText(uiText(797) + buildStamp());
+    auto* licence = makeNamed<QLabel>(this, "lblLicence");
+    licence->setText(uiText(798));
     auto* bevel = makeNamed<QFrame>(this, "Bevel1");
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
@@ -40,6 +42,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     texts->addWidget(name);
     texts->addWidget(version);
     texts->addWidget(compiled);
+    texts->addWidget(licence);
     auto* top = new QHBoxLayout;
     top->addWidget(image, 0, Qt::AlignTop);
     top->addSpacing(12);

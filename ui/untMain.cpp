@@ -10,6 +10,7 @@
 #include "LogViewer.h"
 #include "OperationsPage.h"
 #include "PcapPage.h"
+#include "QtLanguage.h"
 #include "ToolsPage.h"
 #include "untAbout.h"
 
@@ -31,6 +32,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTime>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -42,6 +44,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <ctime>
@@ -99,8 +102,6 @@ QByteArray utf8(const QString& text)
 TfrmMain::TfrmMain(Commandio& queues, const LinkSetup& setup, QWidget* parent) : QMainWindow(parent), queues_(queues)
 {
     setObjectName("frmMain");
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
     buildMenus();
     buildPages();
     buildStatusBar();
@@ -194,7 +195,7 @@ void TfrmMain::buildPages()
          std::initializer_list<QWidget*>{infoPage_, configPage_, operationsPage_, logPage_, toolsPage_, pcapPage_})
         pgAllPage_->addTab(page, QString());
     operationsPage_->setEnabled(false);
-    logPage_->setEnabled(false);
+    logPage_->setLinkControls(false);
     setCentralWidget(pgAllPage_);
     connect(pgAllPage_, &QTabWidget::currentChanged, this, [this](int index) { pgAllPageChange(index); });
 }
@@ -203,7 +204,7 @@ void TfrmMain::buildStatusBar()
 {
     QStatusBar* bar = statusBar();
     bar->setObjectName("statusBar");
-    bar->setSizeGripEnabled(false);
+    bar->setSizeGripEnabled(true);
     statusText_ = new QLabel(bar);
     statusText_->setObjectName("statusText");
     statusText_->setTextFormat(Qt::PlainText);
@@ -216,17 +217,23 @@ void TfrmMain::buildStatusBar()
     bar->addWidget(progressBar_, 2);
 }
 
-// The window keeps one size: the larger of what the layout needs in Chinese and in English, so
-// that a switch never clips a caption.
+// The window opens at the larger of what the layout needs in Chinese and in English, centred, so
+// that a switch never clips a caption; it may grow and be maximised but not shrink below that.
 void TfrmMain::fixWindowSize()
 {
     setUiLanguage(LanguageEnglish);
     applyUiLanguage();
-    const QSize english = sizeHint();
+    const QSize english = sizeHint().expandedTo(minimumSizeHint());
+    const int englishMenuHeight = menuBar()->sizeHint().height();
     setUiLanguage(LanguageChinese);
     menuLanguageChClick();
-    const QSize size = english.expandedTo(sizeHint());
-    setFixedSize(size);
+    const QSize size = english.expandedTo(sizeHint()).expandedTo(minimumSizeHint());
+    // The menu bar keeps the height of the taller language: a bar lower than its new items
+    // would take them for hidden ones and move them to its extension menu while Qt is still
+    // telling the bar about the change, which reads freed memory.
+    menuBar()->setMinimumHeight(std::max(englishMenuHeight, menuBar()->sizeHint().height()));
+    setMinimumSize(size);
+    resize(size);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -297,6 +304,7 @@ void TfrmMain::runPendingHandlers()
 void TfrmMain::showStatus(const QString& text)
 {
     statusText_->setText(text);
+    inputErrorShown_ = false;
 }
 
 QString TfrmMain::statusText() const
@@ -307,6 +315,7 @@ QString TfrmMain::statusText() const
 void TfrmMain::showError(const QString& text)
 {
     showStatus(text);
+    inputErrorShown_ = true;
     Dialogs::information(this, uiText(414), text);
 }
 
@@ -331,6 +340,10 @@ void TfrmMain::setWindowMode(int8_t mode)
     };
     switch (mode) {
     case Busy:
+        // A request goes out, so the checks before it passed: an earlier check's error no longer
+        // describes the screen.
+        if (inputErrorShown_)
+            showStatus(QString());
         pgAllPage_->setEnabled(false);
         setCursor(Qt::WaitCursor);
         break;
@@ -404,10 +417,12 @@ void TfrmMain::showLinkState(uint8_t state)
         startStbClock(-1, false);
     infoPage_->setLinkControls(up);
     // The sheets' contents follow the link; their tabs stay selectable, so the window stays on the
-    // page the user is on.
-    for (int page : {PageConfig, PageOperate, PageLog, PagePcap})
+    // page the user is on. The log page keeps its viewer, which needs no box.
+    for (int page : {PageConfig, PageOperate, PagePcap})
         pgAllPage_->widget(page)->setEnabled(up);
+    logPage_->setLinkControls(up);
     if (up) {
+        operationsPage_->clearOutput();
         Logger::instance().info("STB Connected.");
         return;
     }
@@ -415,6 +430,10 @@ void TfrmMain::showLinkState(uint8_t state)
     configPage_->clearConfigPage();
     operationsPage_->clearOperationsPage();
     logPage_->clearLogPage();
+    // What ping, trace route and the live log wrote stays readable, ended by the time of the loss.
+    const QString mark = uiText(796) + " " + QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    operationsPage_->markLinkLost(mark);
+    logPage_->markLinkLost(mark);
     operationsPage_->setPlayMode(PlayNone);
     showStatus(uiText(402));
     Logger::instance().info("STB disconnect.");
@@ -448,6 +467,7 @@ void TfrmMain::showStbClock()
 
 void TfrmMain::applyUiLanguage()
 {
+    followQtLanguage(uiLanguage());
     setWindowTitle(uiText(1));
     setCaption(tbtnLanguage_, uiText(2));
     setCaption(menuLanguage_, uiText(2));

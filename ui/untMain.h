@@ -157,7 +157,8 @@ private:
     std::unique_ptr<LinkBridge> bridge_;
     std::unique_ptr<LinkService> link_;
     bool closed_ = false;
-    int checkedLanguage_ = -1; // the checked language item; none before the first choice
+    bool inputErrorShown_ = false; // the status line holds showError's text
+    int checkedLanguage_ = -1;     // the checked language item; none before the first choice
 };
 
 } // namespace quillon

@@ -366,9 +366,13 @@ private slots:
             QVERIFY(pages->isTabEnabled(page));
         QVERIFY(!child<QWidget>(window, "shtSTBConfigure")->isEnabled());
         QVERIFY(child<QWidget>(window, "shtSTBInfo")->isEnabled());
-        pages->setCurrentIndex(3); // still selectable, contents disabled
-        QCOMPARE(pages->currentIndex(), 3);
+        pages->setCurrentIndex(2); // still selectable, contents disabled
+        QCOMPARE(pages->currentIndex(), 2);
         QVERIFY(!pages->currentWidget()->isEnabled());
+        // The log page keeps its viewer, which needs no box; only the box's controls go off.
+        pages->setCurrentIndex(3);
+        QVERIFY(pages->currentWidget()->isEnabled());
+        QVERIFY(!child<QWidget>(window, "gbLogParamSet")->isEnabledTo(&window));
     }
 
     // Fault caught: the Android HD modes and limits staying after a box of the standard family.

@@ -12,8 +12,14 @@
 #include <StringTable.h>
 #include <untMain.h>
 
+#include <QAbstractItemModel>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QGroupBox>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QLineEdit>
 #include <QTableView>
 #include <QPushButton>
@@ -65,6 +71,21 @@ void selectAddress(TfrmMain& window, const QString& address)
 std::string utf8(const QString& text)
 {
     return text.toStdString();
+}
+
+// Sends `count` rows "<prefix> N" and waits until the viewer holds `total` rows.
+bool sendRows(UdpSender& sender, LogRowModel& model, const std::string& prefix, int count, int total)
+{
+    for (int i = 0; i < count; ++i)
+        if (!sender.send(prefix + " " + std::to_string(i)))
+            --i;
+    return QTest::qWaitFor([&] { return model.rowCount() >= total; }, 10000) && model.rowCount() == total;
+}
+
+void writeFile(const QString& path, const std::string& bytes)
+{
+    std::ofstream out(utf8(path), std::ios::binary);
+    out << bytes;
 }
 
 } // namespace
@@ -275,6 +296,7 @@ private slots:
 
         Commandio queues;
         TfrmMain window(queues, noLink());
+        window.showLinkState(1); // the live log's controls need the box
         LogViewer& viewer = window.logPage().viewer();
         viewer.setLiveLogOptions(loopback(holder.port()));
         Dialogs::resetCounters();
@@ -375,6 +397,195 @@ private slots:
         viewer.btnLocalLogClick();
         QCOMPARE(model.rowCount(), 4);
         QCOMPARE(child<QLineEdit>(window, "edtLocalLogFile")->text(), dir.filePath("missing.log"));
+    }
+    // Faults caught: the view jumping to the newest row while the user reads older ones; not
+    // resuming at the end; the toggle not showing or not changing the state.
+    void followingStopsWhenTheUserScrollsUp()
+    {
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        window.show();
+        child<QTabWidget>(window, "pgAllPage")->setCurrentIndex(3);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        LogViewer& viewer = window.logPage().viewer();
+        viewer.setLiveLogOptions(loopback(freeUdpPort()));
+        child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(true);
+        UdpSender sender(viewer.liveLogOptions().port);
+        LogRowModel& model = viewer.model();
+        auto* view = child<QTableView>(window, "lbLogs");
+        auto* follow = child<QCheckBox>(window, "chkFollowLog");
+        QScrollBar* bar = view->verticalScrollBar();
+        QVERIFY(follow->isChecked());
+        QVERIFY(sendRows(sender, model, "first", 300, 300));
+        QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+        QCOMPARE(view->currentIndex().row(), 299);
+
+        bar->setValue(10); // the user scrolls up to read
+        QVERIFY(!viewer.following());
+        QVERIFY(!follow->isChecked());
+        QVERIFY(sendRows(sender, model, "more", 100, 400));
+        QApplication::processEvents();
+        QCOMPARE(bar->value(), 10);
+        QCOMPARE(view->currentIndex().row(), 299);
+
+        bar->setValue(bar->maximum()); // back at the end
+        QVERIFY(viewer.following());
+        QVERIFY(follow->isChecked());
+        QVERIFY(sendRows(sender, model, "last", 10, 410));
+        QTRY_COMPARE(view->currentIndex().row(), 409);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+
+        follow->click();
+        QVERIFY(!viewer.following());
+        bar->setValue(0);
+        QVERIFY(sendRows(sender, model, "x", 5, 415));
+        QCOMPARE(bar->value(), 0);
+        follow->click();
+        QVERIFY(viewer.following());
+        QCOMPARE(view->currentIndex().row(), 414);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(false);
+    }
+
+    // Faults caught: the toggle showing every row, missing rows that arrive later, staying on
+    // an old filter; with no keyword set nothing shown at all; a file not loadable offline.
+    void matchingRowsOnlyForLiveRowsAndFilesWithoutABox()
+    {
+        QTemporaryDir dir;
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        LogViewer& viewer = window.logPage().viewer();
+        LogRowModel& model = viewer.model();
+        auto* view = child<QTableView>(window, "lbLogs");
+        auto* matching = child<QCheckBox>(window, "chkMatchingOnly");
+
+        // No box: its controls are off, the viewer's are on.
+        QVERIFY(!child<QGroupBox>(window, "gbLogParamSet")->isEnabledTo(&window));
+        QVERIFY(!child<QCheckBox>(window, "chkPrintLiveLog")->isEnabledTo(&window));
+        for (const char* name : {"btnLocalLog", "btnApplyFilter", "chkMatchingOnly", "lbLogs", "edtAutoFilter",
+                                 "btnBrowseFilterLogSaveFile", "chkDRM"})
+            QVERIFY2(child<QWidget>(window, name)->isEnabledTo(&window), name);
+        const QString logPath = dir.filePath("box.log");
+        writeFile(logPath, "DRM one\r\nplain\r\nhttp two\r\nDRM three\r\n");
+        Dialogs::setNextOpenFileName(logPath);
+        child<QPushButton>(window, "btnLocalLog")->click();
+        QCOMPARE(model.rowCount(), 4);
+        matching->setChecked(true);
+        QCOMPARE(view->model()->rowCount(), 4); // no keyword yet: every row
+        child<QCheckBox>(window, "chkDRM")->setChecked(true);
+        child<QPushButton>(window, "btnApplyFilter")->click();
+        QCOMPARE(view->model()->rowCount(), 2);
+        QCOMPARE(view->model()->index(1, 0).data().toString(), QString("DRM three"));
+        child<QLineEdit>(window, "edtAutoFilter")->setText("plain");
+        child<QPushButton>(window, "btnApplyFilter")->click();
+        QCOMPARE(view->model()->rowCount(), 3);
+        matching->setChecked(false);
+        QCOMPARE(view->model()->rowCount(), 4);
+
+        // The live log: rows arriving while the toggle is on are shown when they match.
+        window.showLinkState(1);
+        QVERIFY(child<QCheckBox>(window, "chkPrintLiveLog")->isEnabledTo(&window));
+        child<QLineEdit>(window, "edtAutoFilter")->setText("USB");
+        child<QCheckBox>(window, "chkDRM")->setChecked(false);
+        child<QPushButton>(window, "btnApplyFilter")->click();
+        viewer.setLiveLogOptions(loopback(freeUdpPort()));
+        child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(true);
+        matching->setChecked(true);
+        UdpSender sender(viewer.liveLogOptions().port);
+        for (const char* row : {"usb a", "other", "USB b", "more"})
+            sender.send(row);
+        QTRY_COMPARE_WITH_TIMEOUT(model.rowCount(), 4, 5000);
+        QCOMPARE(view->model()->rowCount(), 2);
+        QCOMPARE(view->model()->index(1, 0).data().toString(), QString("USB b"));
+        QCOMPARE(view->currentIndex().row(), 1); // following the newest shown row
+        matching->setChecked(false);
+        QCOMPARE(view->model()->rowCount(), 4);
+        child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(false);
+    }
+
+    // Faults caught: rows wiped on a link drop, no mark of the loss, rows still red for keywords
+    // whose boxes were cleared; rows kept past the next connect.
+    void aLinkDropKeepsTheRowsAndDropsTheFilter()
+    {
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        window.showLinkState(1);
+        LogViewer& viewer = window.logPage().viewer();
+        LogRowModel& model = viewer.model();
+        viewer.setLiveLogOptions(loopback(freeUdpPort()));
+        child<QCheckBox>(window, "chkHttp")->setChecked(true);
+        child<QPushButton>(window, "btnApplyFilter")->click();
+        child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(true);
+        UdpSender sender(viewer.liveLogOptions().port);
+        sender.send("HTTP get");
+        sender.send("plain");
+        QTRY_COMPARE_WITH_TIMEOUT(model.rowCount(), 2, 5000);
+        QVERIFY(model.rowMatches(0));
+
+        window.showLinkState(0);
+        QVERIFY(!viewer.receiver().running());
+        QVERIFY(!child<QCheckBox>(window, "chkHttp")->isChecked());
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.shownText(0), QString("HTTP get"));
+        QVERIFY(!model.rowMatches(0)); // no longer red
+        QVERIFY2(QRegularExpression("^" + zh(796) + " \\d\\d:\\d\\d:\\d\\d$").match(model.shownText(2)).hasMatch(),
+                 qPrintable(model.shownText(2)));
+
+        window.showLinkState(1);
+        QCOMPARE(model.rowCount(), 0);
+    }
+
+    // Faults caught: a filtered save replacing a file this window did not write without asking,
+    // writing after a No, asking again for its own file, saying nothing about what it saved; the
+    // live log replacing a foreign file without asking.
+    void savesAskBeforeReplacingAForeignFile()
+    {
+        QTemporaryDir dir;
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        LogViewer& viewer = window.logPage().viewer();
+        const QString logPath = dir.filePath("box.log");
+        writeFile(logPath, "DRM one\nplain\nDRM two\n");
+        const QString filtered = dir.filePath("filtered.log");
+        writeFile(filtered, "from an earlier run\n");
+        child<QCheckBox>(window, "chkDRM")->setChecked(true);
+        viewer.btnApplyFilterClick();
+        Dialogs::setNextOpenFileName(logPath);
+        viewer.btnLocalLogClick();
+        child<QLineEdit>(window, "edtSaveFilterLogFile")->setText(filtered);
+
+        Dialogs::resetCounters();
+        Dialogs::setNextQuestionAnswer(false);
+        viewer.btnApplyFilterClick();
+        QVERIFY(Dialogs::lastMessageText().contains(filtered));
+        QCOMPARE(readWholeFile(utf8(filtered)), std::string("from an earlier run\n"));
+        QCOMPARE(window.statusText(), zh(816) + filtered);
+
+        Dialogs::setNextQuestionAnswer(true);
+        viewer.btnApplyFilterClick();
+        QCOMPARE(readWholeFile(utf8(filtered)), std::string("DRM one\r\nDRM two\r\n"));
+        QCOMPARE(window.statusText(), zh(799).arg(2).arg(filtered));
+        QVERIFY(viewer.wroteFile(filtered));
+
+        Dialogs::resetCounters(); // its own file: replaced without a question
+        child<QLineEdit>(window, "edtAutoFilter")->setText("plain");
+        viewer.btnApplyFilterClick();
+        QVERIFY(Dialogs::lastMessageText().isEmpty());
+        QCOMPARE(readWholeFile(utf8(filtered)), std::string("DRM one\r\nplain\r\nDRM two\r\n"));
+
+        // The live log's file: a foreign one is left alone after a No.
+        const QString live = dir.filePath("live.log");
+        writeFile(live, "kept\n");
+        child<QLineEdit>(window, "edtLiveLogFile")->setText(live);
+        child<QLineEdit>(window, "edtSaveFilterLogFile")->clear();
+        viewer.setLiveLogOptions(loopback(freeUdpPort()));
+        Dialogs::setNextQuestionAnswer(false);
+        child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(true);
+        UdpSender sender(viewer.liveLogOptions().port);
+        sender.send("new row");
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.model().rowCount(), 1, 5000);
+        child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(false);
+        QCOMPARE(readWholeFile(utf8(live)), std::string("kept\n"));
     }
 };
 

@@ -149,7 +149,7 @@ private slots:
         QVERIFY(!child<QTimer>(window, "tmrSTBTime")->isActive());
         QCOMPARE(child<QTabWidget>(window, "pgAllPage")->currentIndex(), 0);
         QCOMPARE(window.windowTitle(), QString("Quillon"));
-        QCOMPARE(window.minimumSize(), window.maximumSize()); // fixed size
+        QCOMPARE(window.size(), window.minimumSize()); // opens at its minimum, may grow
         QCOMPARE(queues.waitingRequests(), size_t(0));
     }
 
@@ -503,8 +503,17 @@ private slots:
         QVERIFY(child<QLineEdit>(window, "edtIP")->text().isEmpty());
         QCOMPARE(child<QComboBox>(window, "cmbTimezone")->currentIndex(), -1);
         QVERIFY(child<QLineEdit>(window, "edExecCmd")->text().isEmpty());
-        QVERIFY(child<QPlainTextEdit>(window, "edtPingMsg")->toPlainText().isEmpty());
         QCOMPARE(child<QComboBox>(window, "cmbLogLevel")->currentIndex(), -1);
+        // What ping wrote stays, ended by the time of the loss, until the next connect; an empty
+        // memo gets no mark.
+        const QStringList kept = child<QPlainTextEdit>(window, "edtPingMsg")->toPlainText().split('\n');
+        QCOMPARE(kept.size(), 2);
+        QCOMPARE(kept[0], QString("line"));
+        QVERIFY2(QRegularExpression("^" + zh(796) + " \\d\\d:\\d\\d:\\d\\d$").match(kept[1]).hasMatch(),
+                 qPrintable(kept[1]));
+        QVERIFY(child<QPlainTextEdit>(window, "edtRouteMsg")->toPlainText().isEmpty());
+        window.showLinkState(1);
+        QVERIFY(child<QPlainTextEdit>(window, "edtPingMsg")->toPlainText().isEmpty());
     }
 
     // Faults caught: the Android list not shown or its limits not applied; "01" taken for "1";
@@ -702,7 +711,7 @@ private slots:
             QVERIFY(
                 child<QLabel>(about, "lblCompilerTime")
                     ->text()
-                    .contains(QRegularExpression("^编译时间：[A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d\\d:\\d\\d:\\d\\d$")));
+                    .contains(QRegularExpression("^Build time: [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d\\d:\\d\\d:\\d\\d$")));
         }
         setUiLanguage(LanguageChinese);
         TfrmAbout about;

@@ -130,6 +130,12 @@ private slots:
             QCOMPARE(w.window.pendingHandlerCount(), size_t(0));
             QCOMPARE(w.window.windowMode(), int8_t(Idle));
         }
+        // A command too long for a frame: the table's text, then its length and the limit.
+        Dialogs::resetCounters();
+        w.type("edExecCmd", QString("ioctl reboot ") + QString(2100, 'x'));
+        w.click("btnExecCmd");
+        QCOMPARE(Dialogs::lastMessageText(), zh(434) + " " + zh(801).arg(2113).arg(2023));
+        QCOMPARE(w.queues.waitingRequests(), size_t(0));
         // Trick play while nothing plays: the status bar only.
         Dialogs::resetCounters();
         w.page.btnPlayPauseClick();
@@ -432,6 +438,8 @@ private slots:
         QCOMPARE(pcap->maxFileSize, std::string());
         QCOMPARE(pcap->serverIp, std::string("10.0.0.5"));
         QCOMPARE(w.window.windowMode(), int8_t(Busy));
+        // The running capture is shown, not the earlier check's "pcap port error".
+        QCOMPARE(w.window.statusText(), QString::fromUtf8("正在抓包..."));
         Response failed(0xFF, TypePcap);
         failed.setResult(STA_ERROR, "ignored", 2);
         w.answer(failed);
