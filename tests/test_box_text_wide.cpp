@@ -241,11 +241,14 @@ TEST(WideBoxText, ChineseKeywordsAgainstLoadedGbkRows)
         out << "\xB2\xA5\xB7\xC5\xB4\xED\xCE\xF3\r\n" // 播放错误
             << "\x81\x40 start\r\n"                   // 丂 start
             << "\x81\x65RROR\n"                       // 乪RROR
-            << "plain\n";
+            << "plain\n"
+            << "\r\n"; // an empty line: an empty row, not a CR
     }
     LogRows rows;
     ASSERT_TRUE(rows.loadFile(dir.file("box.log")).ok);
-    ASSERT_EQ(rows.size(), 4u);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows.row(0), "\xB2\xA5\xB7\xC5\xB4\xED\xCE\xF3");
+    EXPECT_EQ(rows.row(4), "");
     const LogFilter filter({"错误", "丂", "ERROR"});
     EXPECT_TRUE(rows.matches(0, filter));
     EXPECT_TRUE(rows.matches(1, filter));
