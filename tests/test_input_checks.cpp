@@ -1,5 +1,6 @@
 // The value checks a user meets on the configuration page, in parameter files and on the command
 // line, at their boundaries.
+#include <PcapInputCheck.h>
 #include <Utdatacheck.h>
 
 #include <gtest/gtest.h>
@@ -40,4 +41,13 @@ TEST(InputChecks, TimeZoneHours)
     int32_t got = 0;
     EXPECT_FALSE(parseTimeZone("", got));
     EXPECT_FALSE(parseTimeZone("UTC", got));
+}
+
+// Faults caught: a capture port bound off by one either way.
+TEST(InputChecks, CapturePortBounds)
+{
+    EXPECT_EQ(checkPcapInputs("60", "", "0"), "");
+    EXPECT_EQ(checkPcapInputs("60", "", "65535"), "");
+    EXPECT_EQ(checkPcapInputs("60", "", "65536"), "pcap port error");
+    EXPECT_EQ(checkPcapInputs("60", "", "-1"), "pcap port error");
 }
