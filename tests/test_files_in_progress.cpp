@@ -15,6 +15,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -231,7 +232,10 @@ TEST(FilesInProgress, AKilledBatchLeavesReadableResultsToResumeFrom)
     for (const auto& [box, row] : rows)
         EXPECT_EQ(row.status, "ok") << box.first;
 
-    // Resuming: the boxes with a row are not contacted again, every other box is.
+    // Resuming: the boxes with a row are not contacted again, every other box is. The box that
+    // was in the middle of its session keeps it until it next reads from the dead link (after its
+    // reply delay) and refuses a second session until then, as a real box does.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
     for (size_t i = 0; i < fleet.size(); ++i)
         fleet.box(i).clearFrames();
     std::vector<std::string> again = args;
