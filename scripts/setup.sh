@@ -9,7 +9,7 @@ packages=(
     libfreexl-dev liborcus-dev libboost-dev libexpat1-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick fonts-wqy-microhei
-    openssl parallel
+    openssl parallel gcovr
     scdoc librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian libcap2-bin
 )
 

@@ -237,8 +237,14 @@ TEST_F(Cli, PlayStopAndTrickPlay)
     EXPECT_EQ(run("play", {"7"}), ExitOk) << err.str();
     EXPECT_EQ(box->frames().back(), "connect^play^null^Channel:7");
     EXPECT_EQ(box->playback.state().source, "Channel:7");
-    EXPECT_EQ(run("trick", {"forward"}), ExitOk) << err.str();
-    EXPECT_EQ(box->playback.state().trick, "fast_forward");
+    // Each trick word by what the box then does (a word sending another's command shows here).
+    for (const auto& [word, trick] : {std::pair<const char*, const char*>{"back", "fast_backward"},
+                                      {"pause", "pause"},
+                                      {"forward", "fast_forward"}}) {
+        EXPECT_EQ(run("trick", {word}), ExitOk) << err.str();
+        EXPECT_EQ(box->playback.state().trick, trick) << word;
+        EXPECT_EQ(box->frames().back(), std::string("connect^") + trick + "^null") << word;
+    }
     EXPECT_EQ(run("play", {"igmp://239.1.1.1:5000"}), ExitOk);
     EXPECT_EQ(box->playback.state().source, "igmp://239.1.1.1:5000");
     EXPECT_EQ(run("stop", {}), ExitOk);

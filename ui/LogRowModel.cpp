@@ -26,7 +26,10 @@ QString LogRowModel::shownText(int row) const
     std::string_view text = rows_.row(size_t(row));
     if (!rows_.isCut(size_t(row)))
         return QString::fromStdString(fromBox(text));
-    return QString::fromStdString(fromBox(text.substr(0, LogRows::kShownLength))) + uiText(793);
+    // The cut falls between two characters of the encoding the whole row is in: half a character
+    // would show as a replacement, and would make a UTF-8 row no longer UTF-8, read as GBK.
+    const BoxEncoding encoding = isValidUtf8(text) ? BoxEncoding::Utf8 : BoxEncoding::Gbk;
+    return QString::fromStdString(fromBox(cutBoxBytes(text, LogRows::kShownLength, encoding))) + uiText(793);
 }
 
 bool LogRowModel::rowMatches(int row) const

@@ -298,6 +298,20 @@ private slots:
         QCOMPARE(write->timeZone, 8);
         QCOMPARE(write->hdVideoStandard, std::string("1080i50Hz"));
         QVERIFY(write->baseline == &window.storedConfig());
+        // Each connection type's button by the type the write carries (a button giving another's
+        // type would send the wrong group of keys).
+        for (const auto& [radio, type] :
+             {std::pair<const char*, int>{"rbPPPoE", 1}, {"rbStaticIP", 3}, {"rbDHCP", 2}}) {
+            queues.pushResponse(ResConfigInfo(FuncWrite));
+            window.runPendingHandlers();
+            page.showConfigInfo(filledConfig());
+            child<QRadioButton>(window, radio)->click();
+            page.btnConfigInfoSubmitClick();
+            std::unique_ptr<Request> next = takeRequest(queues);
+            auto* typed = dynamic_cast<ReqConfigInfo*>(next.get());
+            QVERIFY2(typed, radio);
+            QCOMPARE(int(typed->connectType), type);
+        }
     }
 
     // The listed import files: their messages shown together, the page state, nothing sent,

@@ -1,0 +1,262 @@
+// What quillon-cli must never do: connect for a command that lacks its arguments, or show a
+// secret on any of its outputs (standard output, standard error, its log file), dry runs included.
+#include "ProcessRunner.h"
+
+#include <Command.h>
+#include <StbSimulator.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace
+{
+
+const std::string kCli = QUILLON_CLI;
+
+// Commands that do something useful with no argument at all; every other command needs some.
+// livelog would start receiving, so it is not run here.
+const std::set<std::string> kRunWithoutArguments = {"info", "config", "channels", "pcap", "stop", "livelog"};
+
+cli::LinkSession* refuseToConnect(cli::Context& c)
+{
+    ++*static_cast<int*>(c.owner);
+    return nullptr;
+}
+
+} // namespace
+
+// Faults caught: a command that connects (and then fails for the box's reason, or worse,
+// acts) although it was given nothing to act on, or that reports the missing argument as an
+// error (1) instead of a usage error (2). A new command must be placed in one group or the other.
+TEST(CliRefusals, EveryCommandWithoutItsArgumentsRefusesWithoutConnecting)
+{
+    size_t checked = 0;
+    for (const auto& command : cli::allCommands()) {
+        const std::string name = command->name();
+        SCOPED_TRACE(name);
+        if (kRunWithoutArguments.count(name))
+            continue;
+        int connects = 0;
+        std::ostringstream out, err;
+        cli::GlobalOptions globals;
+        globals.host = "127.0.0.1";
+        globals.user = "admin";
+        globals.password = "x";
+        globals.passwordGiven = true;
+        cli::Context c{{}, out, err, &refuseToConnect, &connects, &globals};
+        EXPECT_EQ(command->run(c), cli::ExitUsage);
+        EXPECT_EQ(connects, 0);
+        EXPECT_EQ(out.str(), "");
+        ++checked;
+    }
+    EXPECT_GE(checked, 14u);
+}
+
+namespace
+{
+
+// A TCP port on 127.0.0.1 that listens but never accepts: a connection attempt stays queued
+// and can be counted afterwards.
+class CountingListener
+{
+public:
+    CountingListener() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0))
+    {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 16) == 0) {
+            socklen_t length = sizeof a;
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length);
+            port_ = ntohs(a.sin_port);
+        }
+    }
+    ~CountingListener() { ::close(fd_); }
+    uint16_t port() const { return port_; }
+    int connections()
+    {
+        int n = 0;
+        for (int fd; (fd = ::accept(fd_, nullptr, nullptr)) >= 0; ++n)
+            ::close(fd);
+        return n;
+    }
+
+private:
+    int fd_;
+    uint16_t port_ = 0;
+};
+
+} // namespace
+
+// The same as a program, with the box's address and credentials given: exit status 2, the
+// command's usage on standard error, nothing on standard output, and no connection made.
+TEST(CliRefusals, TheProgramRefusesBeforeConnecting)
+{
+    CountingListener box;
+    ASSERT_NE(box.port(), 0);
+    for (const auto& command : cli::allCommands()) {
+        const std::string name = command->name();
+        if (kRunWithoutArguments.count(name))
+            continue;
+        SCOPED_TRACE(name);
+        const ProcessResult r = runProcess(
+            kCli,
+            {"--host", "127.0.0.1", "--port", std::to_string(box.port()), "--user", "admin", "--password", "x", name},
+            {{"QUILLON_PASSWORD", std::nullopt}});
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("usage"), std::string::npos) << r.err;
+        EXPECT_EQ(box.connections(), 0);
+    }
+}
+
+namespace
+{
+
+// Every password the configuration holds, each with a value found nowhere else.
+const std::vector<std::pair<std::string, std::string>> kSecretKeys = {
+    {"netuserpassword", "pppoe-Secret-71"},
+    {"dhcppassword", "dhcp-Secret-72"},
+    {"ntvuserpassword", "iptv-Secret-73"},
+    {"TMSPassword", "tms-Secret-74"},
+};
+const std::string kLoginPassword = "login-Secret-70";
+
+std::string slurp(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class CliSecrets : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/quillon-secrets-XXXXXX";
+        dir = ::mkdtemp(pattern);
+        sim::SimOptions o;
+        o.port = 0;
+        o.channels = 2;
+        o.password = kLoginPassword;
+        box = std::make_unique<sim::StbSimulator>(o);
+        ASSERT_TRUE(box->start());
+        // The log file of the program, wherever it is written, is read from its start on.
+        logAt = std::filesystem::exists(logPath()) ? std::filesystem::file_size(logPath()) : 0;
+    }
+    void TearDown() override
+    {
+        box->stop();
+        std::filesystem::remove_all(dir);
+    }
+    std::filesystem::path logPath() const { return std::filesystem::path(kCli).replace_extension(".log"); }
+    // quillon-cli against the box; the password from the environment unless given.
+    ProcessResult cli(std::vector<std::string> args)
+    {
+        std::vector<std::string> all = {"--host", "127.0.0.1", "--port", std::to_string(box->port()),
+                                        "--user", "admin"};
+        all.insert(all.end(), args.begin(), args.end());
+        return runProcess(kCli, all, {{"QUILLON_PASSWORD", kLoginPassword}, {"XDG_STATE_HOME", dir}});
+    }
+    // Every output the program left: both streams and its log, since the run began.
+    void expectNoSecret(const ProcessResult& r, const std::string& what)
+    {
+        std::string log = slurp(logPath());
+        log = log.size() > logAt ? log.substr(logAt) : std::string();
+        log += slurp(std::filesystem::path(dir) / "quillon" / "quillon-cli.log");
+        for (const auto& [where, text] :
+             {std::pair<const char*, const std::string&>{"stdout", r.out}, {"stderr", r.err}, {"log", log}}) {
+            EXPECT_EQ(text.find(kLoginPassword), std::string::npos) << what << " on " << where << ":\n" << text;
+            for (const auto& [key, secret] : kSecretKeys)
+                EXPECT_EQ(text.find(secret), std::string::npos) << what << ": " << key << " on " << where << ":\n"
+                                                                << text;
+        }
+    }
+
+    std::string dir;
+    std::unique_ptr<sim::StbSimulator> box;
+    uintmax_t logAt = 0;
+};
+
+} // namespace
+
+// Faults caught: one password key left out of the masking, a dry run or a real write that
+// prints a password in either column, the login password echoed in a message or the log.
+TEST_F(CliSecrets, NoPasswordOnAnyOutputOfAChange)
+{
+    // The box is on DHCP: the PPPoE password travels only together with that connection type.
+    const std::vector<std::string> dhcpKeys = {"dhcppassword", "ntvuserpassword", "TMSPassword"};
+    auto secretOf = [](const std::string& key) {
+        for (const auto& [k, secret] : kSecretKeys)
+            if (k == key)
+                return secret;
+        return std::string();
+    };
+    std::vector<std::string> assignments;
+    for (const std::string& key : dhcpKeys)
+        assignments.push_back(key + "=" + secretOf(key));
+    const std::vector<std::string> pppoe = {"connecttype=1", "netuserpassword=" + secretOf("netuserpassword")};
+
+    auto setArgs = [](std::vector<std::string> head, const std::vector<std::string>& tail) {
+        head.insert(head.end(), tail.begin(), tail.end());
+        return head;
+    };
+    const ProcessResult dry = cli(setArgs({"set", "--dry-run", "--no-snapshot"}, assignments));
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    expectNoSecret(dry, "set --dry-run");
+    for (const std::string& key : dhcpKeys)
+        EXPECT_NE(dry.out.find(key + ": *** -> ***"), std::string::npos) << dry.out;
+    const ProcessResult dryPppoe = cli(setArgs({"set", "--dry-run", "--no-snapshot"}, pppoe));
+    EXPECT_EQ(dryPppoe.status, 0) << dryPppoe.err;
+    expectNoSecret(dryPppoe, "set --dry-run (PPPoE)");
+    EXPECT_NE(dryPppoe.out.find("netuserpassword: *** -> ***"), std::string::npos) << dryPppoe.out;
+
+    // The box's own parameter file, with the passwords edited: what a user applies.
+    const ProcessResult config = cli({"config"});
+    ASSERT_EQ(config.status, 0) << config.err;
+    std::string params;
+    std::istringstream lines(config.out);
+    for (std::string line; std::getline(lines, line);) {
+        for (const std::string& key : dhcpKeys)
+            if (line.rfind(key + " = ", 0) == 0)
+                line = key + " = " + secretOf(key) + (line.back() == '\r' ? "\r" : "");
+        params += line + "\n";
+    }
+    const std::string file = dir + "/params.txt";
+    std::ofstream(file, std::ios::binary) << params;
+    const ProcessResult applyDry = cli({"apply", "--dry-run", "--no-snapshot", file});
+    EXPECT_EQ(applyDry.status, 0) << applyDry.err;
+    expectNoSecret(applyDry, "apply --dry-run");
+    for (const std::string& key : dhcpKeys)
+        EXPECT_NE(applyDry.out.find(key + ": *** -> ***"), std::string::npos) << applyDry.out;
+
+    const ProcessResult apply = cli({"apply", "--no-snapshot", file});
+    EXPECT_EQ(apply.status, 0) << apply.err;
+    expectNoSecret(apply, "apply");
+    const ProcessResult set = cli(setArgs({"set", "--no-snapshot"}, pppoe));
+    EXPECT_EQ(set.status, 0) << set.err;
+    expectNoSecret(set, "set");
+    for (const auto& [key, secret] : kSecretKeys)
+        EXPECT_EQ(box->value(key), secret); // the values did reach the box
+
+    // A refused login names the box, not the password tried.
+    const ProcessResult refused = runProcess(kCli,
+                                             {"--host", "127.0.0.1", "--port", std::to_string(box->port()), "--user",
+                                              "admin", "--password", kLoginPassword + "x", "info"},
+                                             {{"QUILLON_PASSWORD", std::nullopt}, {"XDG_STATE_HOME", dir}});
+    EXPECT_EQ(refused.status, 1);
+    expectNoSecret(refused, "refused login");
+}
