@@ -81,9 +81,10 @@ public:
 private:
     int receiveCipher(std::string& cipher, std::chrono::milliseconds timeout, bool eager);
     bool eagerRead_ = false; // try the socket before waiting (bulk segments usually wait already)
-    // The receive limit last given to the socket, so that it is set only when it changes.
-    bool setReceiveLimit(int fd, std::chrono::milliseconds limit);
-    int receiveLimitFd_ = -1;
+    // The receive limit last given to the socket, so that it is set only when it changes. Kept
+    // per connection: a new connection may get the same descriptor number without the limit.
+    bool setReceiveLimit(const LinkSocket::Use& use, std::chrono::milliseconds limit);
+    unsigned long receiveLimitGeneration_ = 0;
     long receiveLimitMs_ = -1;
 
     std::atomic<uint8_t> linkStateValue_{0};
