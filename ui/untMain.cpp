@@ -42,6 +42,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <ctime>
@@ -223,8 +224,15 @@ void TfrmMain::fixWindowSize()
     setUiLanguage(LanguageEnglish);
     applyUiLanguage();
     const QSize english = sizeHint();
+    const QSize englishMenus = menuBar()->sizeHint();
     setUiLanguage(LanguageChinese);
     menuLanguageChClick();
+    // Qt walks the widgets of a menu's title while it renames it; a menu bar too small for its
+    // titles (narrower, or lower: Chinese titles stand a pixel taller than English ones) moves a
+    // menu into its overflow menu during that walk, which changes the very list being walked, a
+    // use-after-free at a language switch. The bar is therefore never smaller than its titles in
+    // either language, not even before the first layout gives it its size.
+    menuBar()->setMinimumSize(englishMenus.expandedTo(menuBar()->sizeHint()));
     const QSize size = english.expandedTo(sizeHint());
     setFixedSize(size);
     if (QScreen* screen = QGuiApplication::primaryScreen())
