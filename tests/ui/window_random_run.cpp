@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -123,6 +124,7 @@ public:
         if (!QTest::qWaitForWindowExposed(window_.get()))
             return fail("the window was never shown");
         startStallClock();
+        startDialogAnswerer();
         startHangWatch();
 
         QElapsedTimer elapsed;
@@ -194,6 +196,47 @@ private:
             actionStall_ = gap;
     }
 
+    // Now and then a message box really opens (below); it is answered after a moment like a user
+    // would, with any of its buttons, and sometimes the box drops the link while it is open.
+    void startDialogAnswerer()
+    {
+        auto* answerer = new QTimer(window_.get());
+        answerer->setInterval(20);
+        QObject::connect(answerer, &QTimer::timeout, window_.get(), [this] { answerDialog(); });
+        answerer->start();
+    }
+
+    void answerDialog()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            dialogOpen_ = false;
+            return;
+        }
+        if (!dialogOpen_) {
+            dialogOpen_ = true;
+            dialogClock_.start();
+            dialogWait_ = below(500);
+            ++dialogsShown_;
+            if (below(4) == 0 && window_->linkState() == 1) {
+                box_->dropClient();
+                linkDroppedInDialog_ = true;
+            }
+            return;
+        }
+        if (dialogClock_.elapsed() < dialogWait_)
+            return;
+        dialogOpen_ = false;
+        if (auto* box = qobject_cast<QMessageBox*>(modal); box && !box->buttons().isEmpty()) {
+            const QList<QAbstractButton*> buttons = box->buttons();
+            buttons[below(static_cast<int>(buttons.size()))]->click();
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->reject();
+        } else {
+            modal->close();
+        }
+    }
+
     // The last resort against a hang inside one call: no tick for 20 s ends the process with the
     // seed and the actions printed.
     void startHangWatch()
@@ -242,9 +285,12 @@ private:
 
     bool step(Action action)
     {
-        // Every dialog the action may open is answered beforehand.
-        Dialogs::setSuppressMessages(true);
-        Dialogs::setNextQuestionAnswer(coin());
+        // Every file dialog the action may open is answered beforehand; a message box mostly too,
+        // and one action in five shows them for real (answered by answerDialog).
+        const bool showDialogs = below(5) == 0;
+        Dialogs::setSuppressMessages(!showDialogs);
+        if (!showDialogs)
+            Dialogs::setNextQuestionAnswer(coin());
         const QString files[] = {image_, dir_.filePath("box.log"), dir_.filePath("params.txt"),
                                  dir_.filePath("missing.bin"), QString()};
         Dialogs::setNextOpenFileName(files[below(5)]);
@@ -252,6 +298,7 @@ private:
         Dialogs::setNextFolderName(coin() ? dir_.path() : QString());
 
         const bool linkWasUp = window_->linkState() == 1;
+        linkDroppedInDialog_ = false;
         actionStall_ = 0;
         tick_.restart();
         // A call that blocks the window thread delays the next tick of the stall clock, so the
@@ -262,7 +309,7 @@ private:
         bool ok = true;
         if (actionStall_ > kHangMs)
             ok = fail(QString("the window thread stalled %1 ms").arg(actionStall_));
-        if (ok && (action == KillBox || action == DropLink) && linkWasUp)
+        if (ok && (((action == KillBox || action == DropLink) && linkWasUp) || linkDroppedInDialog_))
             ok = checkLinkLoss();
         qint64& longest = longestStall_[action];
         longest = std::max(longest, actionStall_);
@@ -474,7 +521,8 @@ private:
         long total = 0;
         for (const auto& [action, n] : counts_)
             total += n;
-        std::printf("seed %llu: %ld actions, %s\n", static_cast<unsigned long long>(options_.seed), total,
+        std::printf("seed %llu: %ld actions, %ld message boxes shown and answered, %s\n",
+                    static_cast<unsigned long long>(options_.seed), total, dialogsShown_,
                     status == 0 ? "passed" : "FAILED");
         std::printf("%-12s %8s %16s\n", "action", "count", "longest stall ms");
         for (const auto& [action, n] : counts_)
@@ -493,6 +541,11 @@ private:
     QTimer* stallClock_ = nullptr;
     QElapsedTimer tick_;
     qint64 actionStall_ = 0;
+    bool dialogOpen_ = false;
+    QElapsedTimer dialogClock_;
+    int dialogWait_ = 0;
+    long dialogsShown_ = 0;
+    bool linkDroppedInDialog_ = false;
     std::atomic<uint64_t> beat_{0};
     std::atomic<bool> watching_{false};
     std::thread hangWatch_;
