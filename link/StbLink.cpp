@@ -76,6 +76,17 @@ void StbLink::setLinkState(uint8_t state)
         observer->linkStateChanged(state);
 }
 
+bool StbLink::markLinkLost()
+{
+    uint8_t up = 1;
+    if (!linkStateValue_.compare_exchange_strong(up, 0))
+        return false;
+    socket.close();
+    if (observer)
+        observer->linkStateChanged(0);
+    return true;
+}
+
 void StbLink::output(OutputChannel channel, const std::string& line)
 {
     if (observer)

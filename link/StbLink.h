@@ -50,6 +50,10 @@ public:
     uint8_t linkState() const { return linkStateValue_.load(); }
     // Sets the state; going down shuts the connection; then tells the observer and waits for it.
     void setLinkState(uint8_t state);
+    // Takes a link that is up down (the socket closed, the observer told) and returns true; false,
+    // doing nothing, when it is down already. The watchdog and an exchange that notice the same
+    // loss report it once, so no late "disconnect" covers the exchange's own verdict.
+    bool markLinkLost();
 
     // Output line of a running diagnostic to the observer.
     void output(OutputChannel channel, const std::string& line);

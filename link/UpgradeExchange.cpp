@@ -137,8 +137,7 @@ private:
                     noteWhereItStopped();
                     // Shown as down before the verdict goes out, so that the verdict is the
                     // window's last word and not the watchdog's "disconnect" a moment later.
-                    if (link_.linkState() != 0)
-                        link_.setLinkState(0);
+                    link_.markLinkLost();
                     return;
                 }
                 continue;

@@ -6,6 +6,7 @@
 #include <SimDiagnostics.h>
 #include <StringTable.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -177,6 +178,13 @@ TEST_F(LinkDrops, UpgradeWhoseLinkDiesSaysWhereItStopped)
         std::lock_guard<std::mutex> guard(observer.mutex);
         ASSERT_FALSE(observer.states.empty());
         EXPECT_EQ(observer.states.back(), 0) << "the verdict went out before the link was shown down";
+    }
+    // Several watchdog rounds later the loss has still been told once: nothing follows the verdict.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    {
+        std::lock_guard<std::mutex> guard(observer.mutex);
+        const auto up = std::find(observer.states.rbegin(), observer.states.rend(), 1);
+        EXPECT_EQ(std::distance(observer.states.rbegin(), up), 1) << "the loss was told more than once";
     }
     std::printf("upgrade link loss at %d%%: verdict after %lld ms\n", reported,
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
