@@ -16,6 +16,6 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan --target window_random_run quillon-workbook-reader >&2
 cd build-asan/tests/ui
 export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:detect_leaks=0}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 exec nice -n 10 ./window_random_run "${args[@]}"

@@ -19,13 +19,16 @@ if [[ "${QUILLON_SKIP_ASAN_WINDOW:-0}" != 1 ]]; then
     # of the window: one fixed seed and one fresh seed, printed so that a failure can be repeated.
     cmake --preset asan >/dev/null
     cmake --build --preset asan --target window_tests
-    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=0 ${ASAN_OPTIONS:-}"
-    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1 ${UBSAN_OPTIONS:-}"
-    ctest --preset asan -j2 -L window
     fresh_seed="$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')"
-    echo "random run of the window: seeds 1 and $fresh_seed" >&2
-    (cd build-asan/tests/ui && QT_QPA_PLATFORM=offscreen ./window_random_run --seed 1 --minutes 0.5 &&
-        QT_QPA_PLATFORM=offscreen ./window_random_run --seed "$fresh_seed" --minutes 0.5)
+    (
+        export ASAN_OPTIONS="halt_on_error=1 ${ASAN_OPTIONS:-}"
+        export UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1 ${UBSAN_OPTIONS:-}"
+        ctest --preset asan -j2 -L window
+        echo "random run of the window: seeds 1 and $fresh_seed" >&2
+        cd build-asan/tests/ui
+        QT_QPA_PLATFORM=offscreen ./window_random_run --seed 1 --minutes 0.5
+        QT_QPA_PLATFORM=offscreen ./window_random_run --seed "$fresh_seed" --minutes 0.5
+    )
 fi
 fuzz_seconds="${QUILLON_FUZZ_SECONDS:-3}"
 if [ "$fuzz_seconds" != 0 ]; then
