@@ -1,6 +1,8 @@
 #include "Command.h"
 #include "LinkSession.h"
 
+#include <ExchangeText.h>
+
 #include <filesystem>
 #include <ostream>
 
@@ -44,6 +46,11 @@ public:
             const auto& progress = static_cast<const ResUpgrade&>(p);
             c.err << (progress.upgrading ? "writing: " : "sending: ") << progress.percent << "%" << std::endl;
         });
+        // A lost link says how far the image got, as the window does.
+        if (const std::string lost = r ? upgradeFailureText(*r) : std::string(); !lost.empty()) {
+            c.err << "quillon-cli: " << (c.globals ? c.globals->host + ": " : std::string()) << lost << "\n";
+            return ExitError;
+        }
         return reportResult(c, r.get());
     }
 };

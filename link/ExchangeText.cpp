@@ -63,4 +63,12 @@ int sendAndReceive(StbLink& link, const std::string& frame, std::string& reply, 
     }
 }
 
+std::string upgradeFailureText(const Response& response)
+{
+    if (response.type != TypeUpgrade || response.status != STA_ERROR || response.errorId != kCodeDisconnect)
+        return {};
+    const auto* upgrade = dynamic_cast<const ResUpgrade*>(&response);
+    return messageText(loadUiString(820).c_str(), upgrade ? upgrade->percent : 0);
+}
+
 } // namespace quillon

@@ -23,6 +23,11 @@ void setMultiKeyResult(Response& response, int sent, int succeeded, const std::s
 int sendAndReceive(StbLink& link, const std::string& frame, std::string& reply, Response& response,
                    const char* function = nullptr, const char* call = nullptr);
 
+// The text of an upgrade that ended because the link was lost, with the percentage it reached:
+// "Upgrade failed: link lost at 16%" (in the current language). Empty for any other result,
+// whose own text stands.
+std::string upgradeFailureText(const Response& response);
+
 // One result or failure text, formatted as the worker's 256-byte message buffer holds it.
 template <typename... Args>
 std::string messageText(const char* format, Args... args)

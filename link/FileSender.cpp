@@ -81,6 +81,7 @@ void FileSender::startFileSender(const std::string& ip, int port, const std::str
     shutdown();
     abort_ = false;
     failed_ = false;
+    sentPercent_ = 0;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         failure_.clear();
@@ -218,6 +219,7 @@ void FileSender::sendUpgradeFile(const std::string& ip, int port, const std::str
         const int percent = static_cast<int>(sent * 100 / fileSize);
         if (percent > 0 && percent != lastPercent) {
             lastPercent = percent;
+            sentPercent_ = percent;
             ResUpgrade progress;
             progress.setResult(STA_PROGRESS, "", 0);
             progress.percent = percent;

@@ -48,6 +48,8 @@ public:
     bool failed() const { return failed_.load(); }
     // Its failure text (empty while it has not failed).
     std::string failureText() const;
+    // The last sending percentage it reported (0 before the first).
+    int sentPercent() const { return sentPercent_.load(); }
 
 private:
     void sendUpgradeFile(const std::string& ip, int port, const std::string& fileName, int imageFd);
@@ -60,6 +62,7 @@ private:
     std::string failure_;
     std::atomic<bool> abort_{false};
     std::atomic<bool> failed_{false};
+    std::atomic<int> sentPercent_{0};
     std::atomic<int> writeWaitMs_{15000};
 };
 

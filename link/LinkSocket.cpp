@@ -9,6 +9,7 @@ LinkSocket::Use::Use(LinkSocket& socket) : socket_(socket)
 {
     std::lock_guard<std::mutex> guard(socket_.mutex_);
     fd_ = socket_.fd_;
+    generation_ = socket_.generation_;
     if (fd_ >= 0)
         ++socket_.users_;
 }
@@ -39,6 +40,7 @@ void LinkSocket::adopt(int fd)
     std::lock_guard<std::mutex> guard(mutex_);
     releaseLocked();
     fd_ = fd;
+    ++generation_;
 }
 
 void LinkSocket::close()

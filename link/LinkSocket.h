@@ -19,10 +19,14 @@ public:
         Use(const Use&) = delete;
         Use& operator=(const Use&) = delete;
         int fd() const { return fd_; }
+        // Which connection the descriptor belongs to: a number reused by a later connection
+        // comes with another generation.
+        unsigned long generation() const { return generation_; }
 
     private:
         LinkSocket& socket_;
         int fd_;
+        unsigned long generation_;
     };
 
     LinkSocket() = default;
@@ -41,6 +45,7 @@ private:
 
     mutable std::mutex mutex_;
     int fd_ = -1;
+    unsigned long generation_ = 0; // connections adopted so far
     int users_ = 0;
     std::vector<int> closing_; // shut-down descriptors still in use, released by the last user
 };

@@ -84,6 +84,17 @@ void StbLink::setLinkState(uint8_t state)
         observer->linkStateChanged(state);
 }
 
+bool StbLink::markLinkLost()
+{
+    uint8_t up = 1;
+    if (!linkStateValue_.compare_exchange_strong(up, 0))
+        return false;
+    socket.close();
+    if (observer)
+        observer->linkStateChanged(0);
+    return true;
+}
+
 void StbLink::output(OutputChannel channel, const std::string& line)
 {
     if (observer)
@@ -140,7 +151,7 @@ int StbLink::receiveTillCh(char* buffer, int size, int ch, int count, std::chron
                     return -1;
                 }
             }
-            if (first && ready < 0 && setReceiveLimit(fd, timeout)) {
+            if (first && ready < 0 && setReceiveLimit(use, timeout)) {
                 // A blocking receive bounded by the socket's own limit: one system call a reply.
                 ready = ::recv(fd, buffer + total, static_cast<size_t>(size - total), 0);
                 if (ready < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -197,17 +208,18 @@ int StbLink::receiveTillCh(char* buffer, int size, int ch, int count, std::chron
     }
 }
 
-bool StbLink::setReceiveLimit(int fd, std::chrono::milliseconds limit)
+bool StbLink::setReceiveLimit(const LinkSocket::Use& use, std::chrono::milliseconds limit)
 {
+    const int fd = use.fd();
     const long ms = std::max<long>(1, static_cast<long>(limit.count())); // 0 would mean no limit at all
-    if (fd == receiveLimitFd_ && ms == receiveLimitMs_)
+    if (use.generation() == receiveLimitGeneration_ && ms == receiveLimitMs_)
         return true;
     timeval tv{};
     tv.tv_sec = ms / 1000;
     tv.tv_usec = (ms % 1000) * 1000;
     if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
         return false;
-    receiveLimitFd_ = fd;
+    receiveLimitGeneration_ = use.generation();
     receiveLimitMs_ = ms;
     return true;
 }

@@ -52,6 +52,10 @@ public:
     uint8_t linkState() const { return linkStateValue_.load(); }
     // Sets the state; going down shuts the connection; then tells the observer and waits for it.
     void setLinkState(uint8_t state);
+    // Takes a link that is up down (the socket closed, the observer told) and returns true; false,
+    // doing nothing, when it is down already. The watchdog and an exchange that notice the same
+    // loss report it once, so no late "disconnect" covers the exchange's own verdict.
+    bool markLinkLost();
 
     // Output line of a running diagnostic to the observer.
     void output(OutputChannel channel, const std::string& line);
@@ -83,9 +87,10 @@ public:
 private:
     int receiveCipher(std::string& cipher, std::chrono::milliseconds timeout, bool eager);
     bool eagerRead_ = false; // try the socket before waiting (bulk segments usually wait already)
-    // The receive limit last given to the socket, so that it is set only when it changes.
-    bool setReceiveLimit(int fd, std::chrono::milliseconds limit);
-    int receiveLimitFd_ = -1;
+    // The receive limit last given to the socket, so that it is set only when it changes. Kept
+    // per connection: a new connection may get the same descriptor number without the limit.
+    bool setReceiveLimit(const LinkSocket::Use& use, std::chrono::milliseconds limit);
+    unsigned long receiveLimitGeneration_ = 0;
     long receiveLimitMs_ = -1;
 
     std::atomic<uint8_t> linkStateValue_{0};

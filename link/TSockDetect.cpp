@@ -69,9 +69,7 @@ bool TSockDetect::pollOnce()
             }
         }
     }
-    if (lost)
-        link.setLinkState(0);
-    return lost;
+    return lost && link.markLinkLost();
 }
 
 void TSockDetect::run()

@@ -134,6 +134,10 @@ private:
                 if (++failures >= link_.timeouts.upgradeReceiveFailures || link_.linkState() == 0) {
                     link_.errorText = linkErrorText(353, err);
                     response_.setResult(STA_ERROR, link_.errorText, kCodeDisconnect);
+                    noteWhereItStopped();
+                    // Shown as down before the verdict goes out, so that the verdict is the
+                    // window's last word and not the watchdog's "disconnect" a moment later.
+                    link_.markLinkLost();
                     return;
                 }
                 continue;
@@ -162,6 +166,14 @@ private:
         }
     }
 
+    // A failed upgrade says how far it got: the box's writing percentage once it reported one,
+    // else how much of the image the sender had handed over.
+    void noteWhereItStopped()
+    {
+        if (!response_.upgrading)
+            response_.percent = link_.fileSender.sentPercent();
+    }
+
     // One report; true when it ends the exchange.
     bool handleReport(const std::string& report)
     {
@@ -179,6 +191,7 @@ private:
             progress.percent = static_cast<int32_t>(value > 100 ? 100 : value);
             progress.upgrading = 1;
             response_.percent = progress.percent;
+            response_.upgrading = 1;
             link_.queues.pushResponse(progress);
             return false;
         }

@@ -230,6 +230,13 @@ void SimSession::sendPieces(const std::string& cipher, const std::string& plain,
     cuts.erase(std::remove_if(cuts.begin(), cuts.end(), [&](size_t c) { return c == 0 || c >= cipher.size(); }),
                cuts.end());
     cuts.push_back(cipher.size());
+    // A box that hangs in the middle of a stream: the bytes up to the offset go out, then nothing.
+    if (stream && faults->streamSilentAfter >= 0 && static_cast<size_t>(faults->streamSilentAfter) < cipher.size()) {
+        const auto stop = static_cast<size_t>(faults->streamSilentAfter);
+        cuts.erase(std::remove_if(cuts.begin(), cuts.end(), [stop](size_t c) { return c > stop; }), cuts.end());
+        if (cuts.empty() || cuts.back() != stop)
+            cuts.push_back(stop);
+    }
     size_t at = 0;
     for (size_t end : cuts) {
         if (at > 0 && paced && faults->pieceGap.count() > 0)

@@ -61,6 +61,7 @@ struct SimFaults {
     int upgradeStrayStatus = 0;                 // a report with this status before the progress reports
     bool upgradeDropLink = false;               // drop the link once the image is in
     bool silent = false;                        // accept connections but never answer, not even the greeting
+    long long streamSilentAfter = -1;           // a bulk stream stops after this many bytes; the link stays open
 
     // The network cuts the box's TCP stream wherever it likes. Each reply is sent in pieces that
     // end at these offsets of its ciphertext (offsets past its end are ignored)...

@@ -4,8 +4,13 @@
 #include <LinkSession.h>
 #include <StringTable.h>
 
+#include <SimDiagnostics.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -116,6 +121,34 @@ TEST_F(Cli, DiagnosticCommands)
 
     EXPECT_EQ(run("upgrade", {"/nonexistent/image.bin"}), ExitError);
     EXPECT_FALSE(err.str().empty());
+}
+
+// The box goes away while the image streams: exit status 1 and the window's reason, with the
+// percentage the last progress line showed.
+TEST_F(Cli, UpgradeWhoseLinkDiesExitsOneSayingWhereItStopped)
+{
+    const std::string path = ::testing::TempDir() + "quillon-cli-lost.bin";
+    {
+        std::ofstream image(path, std::ios::binary | std::ios::trunc);
+        image << sim::simImageHeader("V9.9") << std::string((16u << 20) - sim::kSimImageHeaderSize, 'c');
+    }
+    sim::SimFaults faults;
+    faults.upgradeStopReadingAfter = 1 << 20;
+    box->setFaults(faults);
+    std::thread dropper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        box->dropClient();
+    });
+    const int status = run("upgrade", {path});
+    dropper.join();
+    EXPECT_EQ(status, ExitError);
+    const std::string text = err.str();
+    const size_t last = text.rfind("sending: ");
+    ASSERT_NE(last, std::string::npos) << text;
+    const int percent = std::atoi(text.c_str() + last + 9);
+    EXPECT_GT(percent, 0);
+    EXPECT_NE(text.find("Upgrade failed: link lost at " + std::to_string(percent) + "%\n"), std::string::npos) << text;
+    std::remove(path.c_str());
 }
 
 TEST_F(Cli, OutputLinesCannotDriveTheTerminal)

@@ -6,6 +6,7 @@
 #include "untMain.h"
 
 #include <Commandio.h>
+#include <ExchangeText.h>
 #include <FreeCommand.h>
 #include <LinkService.h>
 #include <Logger.h>
@@ -709,24 +710,29 @@ int OperationsPage::onUpgradeResponse()
     std::unique_ptr<Response> response = frame_.takeResponse(TypeUpgrade, result);
     if (!response)
         return result;
-    Logger& log = Logger::instance();
-    const auto* upgrade = dynamic_cast<const ResUpgrade*>(response.get());
-    switch (response->status) {
-    case STA_PROGRESS: {
+    // The sender reports faster than the window ticks: every report waiting is taken now, so the
+    // bar never trails the image and an end behind them is shown at once.
+    while (response->status == STA_PROGRESS) {
+        const auto* upgrade = dynamic_cast<const ResUpgrade*>(response.get());
         const int percent = upgrade ? upgrade->percent : 0;
         QString text = uiText(upgrade && upgrade->upgrading ? 450 : 449) + QString::number(percent) + "%";
         frame_.showStatus(text.left(255));
         frame_.showProgress(percent);
-        return 0;
+        response = frame_.takeResponse(TypeUpgrade, result);
+        if (!response)
+            return result;
     }
+    Logger& log = Logger::instance();
+    const std::string lostText = upgradeFailureText(*response);
+    switch (response->status) {
     case STA_OK:
         frame_.setWindowMode(Idle);
         frame_.showStatus(uiText(451));
         log.info("STA_OK");
         return 1;
     case STA_ERROR:
-        frame_.showStatus(TfrmMain::responseErrorText(*response));
         frame_.setWindowMode(Idle);
+        frame_.showStatus(lostText.empty() ? TfrmMain::responseErrorText(*response) : QString::fromStdString(lostText));
         log.error("STA_ERROR");
         return 1;
     default:

@@ -224,14 +224,16 @@ void TfrmMain::fixWindowSize()
     setUiLanguage(LanguageEnglish);
     applyUiLanguage();
     const QSize english = sizeHint().expandedTo(minimumSizeHint());
-    const int englishMenuHeight = menuBar()->sizeHint().height();
+    const QSize englishMenus = menuBar()->sizeHint();
     setUiLanguage(LanguageChinese);
     menuLanguageChClick();
     const QSize size = english.expandedTo(sizeHint()).expandedTo(minimumSizeHint());
-    // The menu bar keeps the height of the taller language: a bar lower than its new items
-    // would take them for hidden ones and move them to its extension menu while Qt is still
-    // telling the bar about the change, which reads freed memory.
-    menuBar()->setMinimumHeight(std::max(englishMenuHeight, menuBar()->sizeHint().height()));
+    // Qt walks the widgets of a menu's title while it renames it; a menu bar too small for its
+    // titles (narrower, or lower: Chinese titles stand a pixel taller than English ones) moves a
+    // menu into its overflow menu during that walk, which changes the very list being walked, a
+    // use-after-free at a language switch. The bar is therefore never smaller than its titles in
+    // either language, not even before the first layout gives it its size.
+    menuBar()->setMinimumSize(englishMenus.expandedTo(menuBar()->sizeHint()));
     setMinimumSize(size);
     resize(size);
     if (QScreen* screen = QGuiApplication::primaryScreen())

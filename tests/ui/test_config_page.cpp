@@ -412,11 +412,14 @@ private slots:
         QVERIFY(!child<QWidget>(window, "edtDHCPAccount")->isEnabled());
     }
 
-    // Keeps a picture of the filled page in both languages; a switch keeps every selection.
+    // Keeps a picture of the filled page in both languages, shown on screen after the connected
+    // windows of the tests above are gone; a switch keeps every selection.
     void filledPageInBothLanguages()
     {
         Commandio queues;
         TfrmMain window(queues, linkFreeSetup());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.showLinkState(1);
         auto* pages = child<QTabWidget>(window, "pgAllPage");
         pages->setCurrentIndex(1);

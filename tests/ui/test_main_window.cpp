@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -440,6 +441,32 @@ private slots:
         child<QAction>(window, "menuLanguageEn")->trigger();
         QVERIFY(window.statusText().isEmpty());
         QCOMPARE(uiLanguage(), uint8_t(LanguageEnglish));
+        window.menuLanguageChClick();
+    }
+
+    // Fault caught: a menu bar smaller than its titles (narrower before its first layout, or laid
+    // out in English and a pixel too low for the Chinese titles) moves a menu being renamed into
+    // its overflow menu while Qt still walks that title's widgets: a crash at a language switch
+    // of a shown window.
+    void menuBarHoldsItsTitlesInBothLanguagesFromTheStart()
+    {
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        auto* bar = child<QMenuBar>(window, "mainMenu");
+        for (int language : {LanguageEnglish, LanguageChinese, LanguageEnglish}) {
+            language == LanguageEnglish ? window.menuLanguageEnClick() : window.menuLanguageChClick();
+            QVERIFY2(bar->width() >= bar->sizeHint().width() && bar->height() >= bar->sizeHint().height(),
+                     qPrintable(QString("%1x%2 < %3x%4")
+                                    .arg(bar->width())
+                                    .arg(bar->height())
+                                    .arg(bar->sizeHint().width())
+                                    .arg(bar->sizeHint().height())));
+            if (!window.isVisible())
+                window.show(); // renamed again at once, before the window is ever exposed
+        }
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (QAction* menu : bar->actions())
+            QVERIFY(bar->rect().contains(bar->actionGeometry(menu)));
         window.menuLanguageChClick();
     }
 

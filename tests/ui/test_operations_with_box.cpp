@@ -10,6 +10,7 @@
 #include <untMain.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -212,6 +213,40 @@ private slots:
         QVERIFY2(lines.startsWith(QString::fromUtf8("启动开始抓包...")), qPrintable(lines));
         QVERIFY(lines.endsWith(QString::fromUtf8("上传文件成功...")));
         QVERIFY(window->grab().save(QUILLON_SHOT_DIR "/quillon-capture.png"));
+    }
+
+    // Last, as it takes the link down. The box goes away in the middle of the image: the bar
+    // stops at once, the window is Idle and disconnected within 2 s, and the status bar says
+    // where the upgrade stopped; nothing overwrites that afterwards.
+    void upgradeWhoseLinkDiesSaysWhereItStopped()
+    {
+        sim::SimFaults faults;
+        faults.upgradeStopReadingAfter = 1 << 20;
+        box->setFaults(faults);
+        const QString path = tempFile("lost.bin", sim::simImageHeader("V9.9") + std::string((16u << 20) - 32, 'z'));
+        auto* bar = get<QProgressBar>("progressBar");
+        get<QLineEdit>("edtUpgradeFile")->setText(path);
+        click("btnUpgrade");
+        QTRY_VERIFY_WITH_TIMEOUT(!bar->isHidden() && bar->value() > 0, 10000);
+        QTest::qWait(600); // the sender stalls where the box stopped reading
+        QCOMPARE(window->windowMode(), int8_t(Busy));
+        const int reached = bar->value();
+        QSignalSpy moved(bar, &QProgressBar::valueChanged);
+        QElapsedTimer clock;
+        clock.start();
+        box->dropClient();
+        QVERIFY(
+            QTest::qWaitFor([&] { return window->windowMode() == Idle && window->pendingHandlerCount() == 0; }, 2000));
+        const qint64 idleAfter = clock.elapsed();
+        QCOMPARE(window->linkState(), uint8_t(0));
+        QCOMPARE(moved.count(), 0);
+        const QString expected = QString::fromUtf8("升级失败：连接断开 (%1%)").arg(reached);
+        QCOMPARE(window->statusText(), expected);
+        qInfo("link lost at %d%%: window Idle after %lld ms", reached, static_cast<long long>(idleAfter));
+        QTest::qWait(1000);
+        QCOMPARE(window->statusText(), expected);
+        box->setFaults({});
+        QFile::remove(path);
     }
 };
 
