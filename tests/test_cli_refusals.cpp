@@ -27,8 +27,8 @@ namespace
 const std::string kCli = QUILLON_CLI;
 
 // Commands that do something useful with no argument at all; every other command needs some.
-// livelog would start receiving, so it is not run here.
-const std::set<std::string> kRunWithoutArguments = {"info", "config", "channels", "pcap", "stop", "livelog"};
+// livelog would start receiving, so it is not run here; snapshots lists what this PC keeps.
+const std::set<std::string> kRunWithoutArguments = {"info", "config", "channels", "pcap", "stop", "livelog", "snapshots"};
 
 cli::LinkSession* refuseToConnect(cli::Context& c)
 {
