@@ -16,6 +16,14 @@ std::optional<bool> nextQuestionAnswer;
 QString lastFilter;
 QString lastTitle;
 
+// Dialogs belong to the main window, not to the page that asks: a page is disabled while the link
+// is down or a request runs, and a dialog parented to it would be disabled with it, its buttons
+// grey and the question impossible to answer.
+QWidget* owner(QWidget* parent)
+{
+    return parent ? parent->window() : nullptr;
+}
+
 QString takeAnswer(std::optional<QString>& next)
 {
     QString answer = *next;
@@ -36,7 +44,7 @@ void information(QWidget* parent, const QString& caption, const QString& text)
         ++suppressedMessages;
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner(parent));
     box.exec();
 }
 
@@ -53,7 +61,7 @@ bool question(QWidget* parent, const QString& caption, const QString& text)
         ++suppressedMessages;
         return false;
     }
-    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+    return QMessageBox::question(owner(parent), caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;
 }
 
@@ -72,7 +80,7 @@ QString saveFileName(QWidget* parent, const QString& filter)
     lastFilter = filter;
     if (nextSaveFileName)
         return takeAnswer(nextSaveFileName);
-    return QFileDialog::getSaveFileName(parent, QString(), QString(), filter);
+    return QFileDialog::getSaveFileName(owner(parent), QString(), QString(), filter);
 }
 
 QString openFileName(QWidget* parent, const QString& filter)
@@ -80,7 +88,7 @@ QString openFileName(QWidget* parent, const QString& filter)
     lastFilter = filter;
     if (nextOpenFileName)
         return takeAnswer(nextOpenFileName);
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    return QFileDialog::getOpenFileName(owner(parent), QString(), QString(), filter);
 }
 
 QString folderName(QWidget* parent, const QString& title)
@@ -88,7 +96,7 @@ QString folderName(QWidget* parent, const QString& title)
     lastTitle = title;
     if (nextFolderName)
         return takeAnswer(nextFolderName);
-    return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(owner(parent), title, QString(), QFileDialog::ShowDirsOnly);
 }
 
 void setNextSaveFileName(const QString& fileName)

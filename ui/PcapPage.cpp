@@ -78,6 +78,9 @@ void PcapPage::btnPcapClick()
         edtPcapMsg_->appendPlainText(uiText(805));
         return;
     }
+    // The box may have gone while the question was open; the status bar already says so.
+    if (frame_.linkState() != 1)
+        return;
     ReqPcap request;
     request.serverIp = ip.toStdString();
     request.serverPort = port.toStdString();

@@ -8,10 +8,13 @@
 #include <StringTable.h>
 #include <untMain.h>
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <atomic>
@@ -156,6 +159,56 @@ private slots:
         window.reset();
         QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(5));
         QTRY_COMPARE(box.clientCount(), 0);
+    }
+
+    // A question still open when the box goes away: the page behind it is disabled with the link,
+    // but the question can still be answered, and a "yes" given after the loss sends nothing.
+    void aQuestionOpenWhenTheLinkDropsCanStillBeAnswered()
+    {
+        sim::SimOptions options;
+        options.port = 0;
+        sim::StbSimulator box(options);
+        QVERIFY(box.start());
+        Commandio queues;
+        TfrmMain window(queues, quickLinkSetup());
+        window.setStbPort(box.port());
+        window.show();
+        typeLogin(window, sim::kDefaultPassword);
+        child<QPushButton>(window, "btnConnect")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(window.linkState(), uint8_t(1), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.windowMode(), int8_t(Idle), 10000);
+        child<QTabWidget>(window, "pgAllPage")->setCurrentWidget(child<QWidget>(window, "shtremotepcap"));
+        child<QLineEdit>(window, "edtPcapTime")->setText("30");
+        const size_t framesBefore = box.frames().size();
+
+        bool buttonsUsable = false;
+        bool answered = false;
+        QTimer::singleShot(0, &window, [&] {
+            box.dropClient();
+            QTRY_COMPARE_WITH_TIMEOUT(window.linkState(), uint8_t(0), 5000);
+            auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!question)
+                return;
+            QAbstractButton* yes = question->button(QMessageBox::Yes);
+            buttonsUsable = question->isEnabled() && yes && yes->isEnabled();
+            if (yes)
+                yes->click();
+            answered = QApplication::activeModalWidget() == nullptr;
+            if (!answered)
+                question->done(QMessageBox::No); // leaves the test instead of hanging it
+        });
+        Dialogs::setSuppressMessages(false);
+        child<QPushButton>(window, "btnPcap")->click(); // returns once the question is answered
+        Dialogs::setSuppressMessages(true);
+
+        QVERIFY(buttonsUsable);
+        QVERIFY(answered);
+        QCOMPARE(window.windowMode(), int8_t(Idle));
+        QCOMPARE(window.pendingHandlerCount(), size_t(0));
+        for (size_t i = framesBefore; i < box.frames().size(); ++i)
+            QVERIFY2(box.frames()[i].find("remotepcap") == std::string::npos, box.frames()[i].c_str());
+        window.close();
+        box.stop();
     }
 
     // A link thread reporting to a window thread that never gets to it is released by detach.

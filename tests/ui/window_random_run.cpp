@@ -74,6 +74,15 @@ const int kWeights[kActionCount] = {8, 2, 10, 4, 1, 14, 3, 5, 30, 4, 1, 2, 1, 1,
 
 constexpr qint64 kHangMs = 2000;
 constexpr qint64 kLinkLossMs = 2000;
+// The longest an action may take with the event loop turning: a dialog is answered within half a
+// second and a settle lasts at most 1.5 s, so 30 s means it will never return.
+constexpr int64_t kActionLimitMs = 30000;
+
+int64_t nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 struct Options {
     uint64_t seed = 0;
@@ -255,6 +264,15 @@ private:
                     printReplay();
                     std::_Exit(1);
                 }
+                // The event loop may go on turning inside an action that never returns, such as
+                // a dialog nobody can answer: that is a hang for the user too.
+                const int64_t started = actionStarted_.load();
+                if (started > 0 && nowMs() - started > kActionLimitMs) {
+                    std::fprintf(stderr, "random run: the last action has not returned within %lld s\n",
+                                 static_cast<long long>(kActionLimitMs / 1000));
+                    printReplay();
+                    std::_Exit(1);
+                }
             }
         });
     }
@@ -303,9 +321,11 @@ private:
         tick_.restart();
         // A call that blocks the window thread delays the next tick of the stall clock, so the
         // gaps measure it; waits that run the event loop do not count as stalls.
+        actionStarted_ = nowMs();
         perform(action);
         // Lets what the action started run a while, as a user would before the next click.
         settle(below(4) == 0 ? 1500 : 300);
+        actionStarted_ = 0;
         bool ok = true;
         if (actionStall_ > kHangMs)
             ok = fail(QString("the window thread stalled %1 ms").arg(actionStall_));
@@ -548,6 +568,7 @@ private:
     bool linkDroppedInDialog_ = false;
     std::atomic<uint64_t> beat_{0};
     std::atomic<bool> watching_{false};
+    std::atomic<int64_t> actionStarted_{0};
     std::thread hangWatch_;
     std::vector<Action> steps_;
     std::map<Action, long> counts_;
