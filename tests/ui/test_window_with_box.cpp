@@ -40,6 +40,23 @@ void typeLogin(TfrmMain& window, const char* password)
     child<QLineEdit>(window, "edtPassword")->setText(password);
 }
 
+// A box with the default settings on an ephemeral port, or null when it cannot listen.
+std::unique_ptr<sim::StbSimulator> startedBox()
+{
+    sim::SimOptions options;
+    options.port = 0;
+    auto box = std::make_unique<sim::StbSimulator>(options);
+    return box->start() ? std::move(box) : nullptr;
+}
+
+// Points the window at the box and clicks Connect with the given password.
+void login(TfrmMain& window, const sim::StbSimulator& box, const char* password)
+{
+    window.setStbPort(box.port());
+    typeLogin(window, password);
+    child<QPushButton>(window, "btnConnect")->click();
+}
+
 } // namespace
 
 class TestWindowWithBox : public QObject
@@ -125,15 +142,12 @@ private slots:
 
     void wrongPasswordShowsTheBoxCode()
     {
-        sim::SimOptions options;
-        options.port = 0;
-        sim::StbSimulator box(options);
-        QVERIFY(box.start());
+        const auto boxOwner = startedBox();
+        QVERIFY(boxOwner);
+        sim::StbSimulator& box = *boxOwner;
         Commandio queues;
         TfrmMain window(queues, quickLinkSetup());
-        window.setStbPort(box.port());
-        typeLogin(window, "wrong");
-        child<QPushButton>(window, "btnConnect")->click();
+        login(window, box, "wrong");
         QTRY_COMPARE_WITH_TIMEOUT(window.pendingHandlerCount(), size_t(0), 10000);
         QCOMPARE(window.statusText(), QString::fromStdString(statusCodeText(501)));
         QCOMPARE(window.linkState(), uint8_t(0));
@@ -144,15 +158,12 @@ private slots:
     // link down to a window that no longer runs its event loop, is released and joined.
     void closingWhileConnectedDoesNotHang()
     {
-        sim::SimOptions options;
-        options.port = 0;
-        sim::StbSimulator box(options);
-        QVERIFY(box.start());
+        const auto boxOwner = startedBox();
+        QVERIFY(boxOwner);
+        sim::StbSimulator& box = *boxOwner;
         Commandio queues;
         auto window = std::make_unique<TfrmMain>(queues, quickLinkSetup());
-        window->setStbPort(box.port());
-        typeLogin(*window, sim::kDefaultPassword);
-        child<QPushButton>(*window, "btnConnect")->click();
+        login(*window, box, sim::kDefaultPassword);
         QTRY_COMPARE_WITH_TIMEOUT(window->linkState(), uint8_t(1), 10000);
         const auto started = std::chrono::steady_clock::now();
         window->close();
@@ -165,16 +176,13 @@ private slots:
     // but the question can still be answered, and a "yes" given after the loss sends nothing.
     void aQuestionOpenWhenTheLinkDropsCanStillBeAnswered()
     {
-        sim::SimOptions options;
-        options.port = 0;
-        sim::StbSimulator box(options);
-        QVERIFY(box.start());
+        const auto boxOwner = startedBox();
+        QVERIFY(boxOwner);
+        sim::StbSimulator& box = *boxOwner;
         Commandio queues;
         TfrmMain window(queues, quickLinkSetup());
-        window.setStbPort(box.port());
         window.show();
-        typeLogin(window, sim::kDefaultPassword);
-        child<QPushButton>(window, "btnConnect")->click();
+        login(window, box, sim::kDefaultPassword);
         QTRY_COMPARE_WITH_TIMEOUT(window.linkState(), uint8_t(1), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(window.windowMode(), int8_t(Idle), 10000);
         child<QTabWidget>(window, "pgAllPage")->setCurrentWidget(child<QWidget>(window, "shtremotepcap"));
