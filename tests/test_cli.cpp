@@ -123,6 +123,37 @@ TEST_F(Cli, DiagnosticCommands)
     EXPECT_FALSE(err.str().empty());
 }
 
+// Faults caught: hops lost or reordered on the way to standard output, the end text printed as a
+// hop, the target sent in the wrong field, a malformed address sent to the box; the same through
+// the free-command form.
+TEST_F(Cli, TraceRoutePrintsEveryHopInOrder)
+{
+    ASSERT_EQ(run("traceroute", {"10.0.0.9"}), ExitOk) << err.str();
+    const auto l = lines(out.str());
+    ASSERT_EQ(l.size(), 6u) << out.str();
+    EXPECT_EQ(l[0], "traceroute to 10.0.0.9 (10.0.0.9), 30 hops max, 38 byte packets");
+    for (int hop = 1; hop <= 4; ++hop)
+        EXPECT_EQ(
+            l[static_cast<size_t>(hop)].rfind(" " + std::to_string(hop) + "  10.0." + std::to_string(hop) + ".1  ", 0),
+            0u)
+            << l[static_cast<size_t>(hop)];
+    EXPECT_EQ(l[5].rfind(" 5  10.0.0.9  5.211 ms", 0), 0u) << l[5];
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(box->frames().back(), std::string("connect^traceroute^null^10.0.0.9") + '\0');
+
+    ASSERT_EQ(run("cmd", {"connect traceroute 10.0.0.7"}), ExitOk) << err.str();
+    EXPECT_EQ(lines(out.str()).size(), 6u) << out.str();
+    EXPECT_EQ(box->frames().back(), std::string("connect^traceroute^null^10.0.0.7") + '\0');
+
+    const size_t before = box->frames().size();
+    for (const char* bad : {"10.0.0.256", "10.0.0", "box.example", ""}) {
+        EXPECT_EQ(run("traceroute", {bad}), ExitUsage) << bad;
+        EXPECT_EQ(err.str(), std::string("quillon-cli: not an IPv4 address: ") + bad + "\n");
+    }
+    EXPECT_EQ(run("traceroute", {"10.0.0.1", "10.0.0.2"}), ExitUsage);
+    EXPECT_EQ(box->frames().size(), before);
+}
+
 // The box goes away while the image streams: exit status 1 and the window's reason, with the
 // percentage the last progress line showed.
 TEST_F(Cli, UpgradeWhoseLinkDiesExitsOneSayingWhereItStopped)

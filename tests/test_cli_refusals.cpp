@@ -28,7 +28,8 @@ const std::string kCli = QUILLON_CLI;
 
 // Commands that do something useful with no argument at all; every other command needs some.
 // livelog would start receiving, so it is not run here; snapshots lists what this PC keeps.
-const std::set<std::string> kRunWithoutArguments = {"info", "config", "channels", "pcap", "stop", "livelog", "snapshots"};
+const std::set<std::string> kRunWithoutArguments = {"info", "config",  "channels", "pcap",
+                                                    "stop", "livelog", "snapshots"};
 
 cli::LinkSession* refuseToConnect(cli::Context& c)
 {
@@ -63,6 +64,61 @@ TEST(CliRefusals, EveryCommandWithoutItsArgumentsRefusesWithoutConnecting)
         ++checked;
     }
     EXPECT_GE(checked, 14u);
+}
+
+// Faults caught: a malformed argument taken as a value (and sent to the box, or used for a
+// receiver), a bound off by one, a refusal without its reason, a connection made first. Each
+// command is given arguments of the right count but the wrong kind.
+TEST(CliRefusals, MalformedArgumentsAreRefusedWithTheReasonBeforeConnecting)
+{
+    struct Case {
+        std::string command;
+        std::vector<std::string> args;
+        std::string said; // on standard error; empty: the usage line alone (printed by main)
+    };
+    const Case cases[] = {
+        {"pcap", {"--ip"}, ""},
+        {"pcap", {"--bogus", "1"}, ""},
+        {"pcap",
+         {"--ip", "10.0.0.1", "--port", "22^reboot"},
+         "quillon-cli: \"^\" is not allowed in a capture option\n"},
+        {"logparams", {"get", "x"}, ""},
+        {"logparams", {"get", "-2"}, ""},
+        {"logparams", {"get", "0", "1"}, ""},
+        {"logparams", {"set", "0", "10.0.0.1", "x", "16", "2"}, ""},
+        {"logparams", {"set", "0", "10.0.0.1", "7", "16", "1001"}, ""},
+        {"logparams", {"show", "0"}, ""},
+        {"livelog", {"--port", "65536"}, "quillon-cli: livelog: --port must be 0 to 65535\n"},
+        {"livelog", {"--port", "-1"}, "quillon-cli: livelog: --port must be 0 to 65535\n"},
+        {"livelog", {"--port", "514x"}, "quillon-cli: livelog: --port must be 0 to 65535\n"},
+        {"livelog", {"--filter", ""}, "quillon-cli: livelog: --filter needs a word\n"},
+        {"livelog", {"--colour", "red"}, "quillon-cli: livelog: unknown option --colour\n"},
+        {"livelog", {"--out"}, "quillon-cli: livelog: --out needs a value\n"},
+        {"livelog", {"live.log"}, "quillon-cli: livelog: live.log?\n"},
+    };
+    for (const Case& k : cases) {
+        std::string shown = k.command;
+        for (const std::string& a : k.args)
+            shown += " [" + a + "]";
+        SCOPED_TRACE(shown);
+        cli::Command* command = nullptr;
+        const auto all = cli::allCommands();
+        for (const auto& candidate : all)
+            command = candidate->name() == k.command ? candidate.get() : command;
+        ASSERT_NE(command, nullptr);
+        int connects = 0;
+        std::ostringstream out, err;
+        cli::GlobalOptions globals;
+        globals.host = "127.0.0.1";
+        globals.user = "admin";
+        globals.password = "x";
+        globals.passwordGiven = true;
+        cli::Context c{k.args, out, err, &refuseToConnect, &connects, &globals};
+        EXPECT_EQ(command->run(c), cli::ExitUsage);
+        EXPECT_EQ(connects, 0);
+        EXPECT_EQ(out.str(), "");
+        EXPECT_EQ(err.str(), k.said);
+    }
 }
 
 namespace
