@@ -189,6 +189,38 @@ private slots:
         QCOMPARE(window.pendingHandlerCount(), size_t(0));
     }
 
+    // The address control is one stop in the tab order: Tab from any octet goes on to the user
+    // name, Backtab from the user name comes back to it, and Backtab from it leaves it. Faults
+    // caught: Tab walking through the four octets, or leaving to a control that is hidden or
+    // disabled.
+    void tabLeavesTheAddressAsOneStop()
+    {
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        auto* ip = child<IpAddressEdit>(window, "ipSTBAddress");
+        auto* user = child<QLineEdit>(window, "edtUserName");
+        const auto octets = ip->findChildren<QLineEdit*>();
+        QCOMPARE(octets.size(), qsizetype(4));
+        for (QLineEdit* octet : octets) {
+            octet->setFocus();
+            QTRY_VERIFY(octet->hasFocus());
+            QTest::keyClick(octet, Qt::Key_Tab);
+            QTRY_VERIFY(user->hasFocus());
+        }
+        QTest::keyClick(user, Qt::Key_Backtab);
+        QTRY_VERIFY(ip->isAncestorOf(QApplication::focusWidget()));
+        QLineEdit* inside = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(inside);
+        QTest::keyClick(inside, Qt::Key_Backtab);
+        QTRY_VERIFY(!ip->isAncestorOf(QApplication::focusWidget()));
+        QVERIFY(QApplication::focusWidget() != user);
+        QWidget* before = QApplication::focusWidget();
+        QVERIFY(before && before->isEnabled() && before->isVisible());
+    }
+
     // Fault caught: the user name sent with its blanks, or the password trimmed.
     void connectSendsTrimmedUserNameAndRawPassword()
     {
