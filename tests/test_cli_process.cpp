@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -163,6 +164,12 @@ TEST(CliOptions, PortBoundsAreTakenAndAFailedConnectNamesTheBox)
         EXPECT_TRUE(contains(r.err, std::string("cannot connect to 127.0.0.1:") + port + ": Connection refused"))
             << r.err;
     }
+    // A host that is no IPv4 address is not looked up: the connect fails at once, naming it.
+    const ProcessResult named =
+        runProcess(kCli, {"--host", "stb.example", "--user", "a", "--password", "b", "info"}, kNoPassword);
+    EXPECT_EQ(named.status, 1);
+    EXPECT_EQ(named.err, std::string("cannot connect to stb.example:9003: ") + std::strerror(EINVAL) + "\n");
+    EXPECT_EQ(named.out, "");
 }
 
 // Faults caught: the environment variable ignored, or taking precedence over --password.
@@ -454,6 +461,21 @@ TEST(WindowOptions, AMalformedBoxEncodingIsRefusedAtStart)
         const ProcessResult r = runProcess(QUILLON_WINDOW, args, noDisplay);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_TRUE(contains(r.err, "quillon: --box-encoding must be gbk or utf-8")) << r.err;
+    }
+    // The other options the same way: the live-log port's bounds, the modulus and its file.
+    const std::pair<std::vector<std::string>, std::string> others[] = {
+        {{"--live-log-port", "0"}, "quillon: --live-log-port must be 1 to 65535"},
+        {{"--live-log-port=65536"}, "quillon: --live-log-port must be 1 to 65535"},
+        {{"--live-log-port", "514x"}, "quillon: --live-log-port must be 1 to 65535"},
+        {{"--live-log-port"}, "quillon: --live-log-port must be 1 to 65535"},
+        {{"--box-modulus", "CB83"}, "the box modulus must be 256 hexadecimal digits"},
+        {{"--box-modulus=@/nonexistent/box.modulus"}, "cannot read the box modulus file /nonexistent/box.modulus"},
+        {{"--box-modulus"}, "--box-modulus needs a value"},
+    };
+    for (const auto& [args, said] : others) {
+        const ProcessResult r = runProcess(QUILLON_WINDOW, args, noDisplay);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_TRUE(contains(r.err, said)) << args[0] << ": " << r.err;
     }
 }
 
