@@ -10,6 +10,7 @@
 #include <untAbout.h>
 #include <untMain.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QGroupBox>
@@ -775,6 +776,25 @@ private slots:
         setUiLanguage(LanguageChinese);
         TfrmAbout about;
         QCOMPARE(about.windowTitle(), zh(293));
+    }
+
+    // Help -> About opens the About box, in the language the menu switched to. Faults caught:
+    // the menu item connected to nothing or to another dialog, the box built in the old language.
+    void helpAboutOpensTheAboutBox()
+    {
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        auto* about = window.findChild<QAction*>("menuHelpAbout");
+        QVERIFY(about);
+        const int before = Dialogs::suppressedMessageCount();
+        about->trigger();
+        QCOMPARE(Dialogs::suppressedMessageCount(), before + 1);
+        QCOMPARE(Dialogs::lastMessageCaption(), zh(293));
+        window.findChild<QAction*>("menuLanguageEn")->trigger();
+        about->trigger();
+        QCOMPARE(Dialogs::lastMessageCaption(), en(293));
+        window.findChild<QAction*>("menuLanguageCh")->trigger();
+        QCOMPARE(uiLanguage(), uint8_t(LanguageChinese));
     }
 
     // Fault caught: closing while connected without telling the box.
