@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <ostream>
 
+#include <arpa/inet.h>
+
 namespace quillon::cli
 {
 
@@ -56,7 +58,10 @@ public:
     {
         return "livelog [--port N] [--bind ADDR] [--out FILE] [--filtered-out FILE] [--filter WORD]...";
     }
-    const char* description() const override { return "Receives the box's live log on UDP and prints it, writing the log files."; }
+    const char* description() const override
+    {
+        return "Receives the box's live log on UDP and prints it, writing the log files.";
+    }
     bool needsLink() const override { return false; }
 
     int run(Context& c) override
@@ -78,6 +83,12 @@ public:
                     return ExitUsage;
                 }
             } else if (arg == "--bind") {
+                // Checked here, before the output files are opened (and so emptied).
+                in_addr address{};
+                if (::inet_pton(AF_INET, value.c_str(), &address) != 1) {
+                    c.err << "quillon-cli: livelog: --bind must be an IPv4 address: " << value << "\n";
+                    return ExitUsage;
+                }
                 options.bindAddress = value;
             } else if (arg == "--out") {
                 liveFile = value;

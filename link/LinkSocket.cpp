@@ -3,7 +3,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace quillon {
+namespace quillon
+{
 
 LinkSocket::Use::Use(LinkSocket& socket) : socket_(socket)
 {
@@ -47,12 +48,6 @@ void LinkSocket::close()
 {
     std::lock_guard<std::mutex> guard(mutex_);
     releaseLocked();
-}
-
-bool LinkSocket::valid() const
-{
-    std::lock_guard<std::mutex> guard(mutex_);
-    return fd_ >= 0;
 }
 
 void LinkSocket::releaseLocked()

@@ -38,7 +38,6 @@ public:
     void adopt(int fd);
     // Shuts the connection down (the peer sees it closed); safe from any thread, repeatable.
     void close();
-    bool valid() const;
 
 private:
     void releaseLocked();

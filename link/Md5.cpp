@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <memory>
 
-namespace quillon {
+namespace quillon
+{
 
-namespace {
+namespace
+{
 
 bool digest(std::initializer_list<std::string_view> parts, unsigned char out[EVP_MAX_MD_SIZE], unsigned int& len)
 {
@@ -40,17 +42,9 @@ std::string md5Hex(std::initializer_list<std::string_view> parts, int digestByte
         hex += two;
     }
     if (upperCase)
-        std::transform(hex.begin(), hex.end(), hex.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        std::transform(hex.begin(), hex.end(), hex.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return hex;
-}
-
-std::string md5Raw(std::string_view data)
-{
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    if (!digest({data}, md, len))
-        return {};
-    return std::string(reinterpret_cast<const char*>(md), len);
 }
 
 } // namespace quillon

@@ -4,13 +4,11 @@
 #include <string>
 #include <string_view>
 
-namespace quillon {
+namespace quillon
+{
 
 // Hexadecimal MD5 over the concatenation of `parts`: the first `digestBytes` bytes of the digest
 // (at most 16), two digits each, in upper case when asked. Empty on a library failure.
 std::string md5Hex(std::initializer_list<std::string_view> parts, int digestBytes = 16, bool upperCase = false);
-
-// The raw 16-byte digest of `data`.
-std::string md5Raw(std::string_view data);
 
 } // namespace quillon

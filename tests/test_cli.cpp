@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -121,6 +122,88 @@ TEST_F(Cli, DiagnosticCommands)
 
     EXPECT_EQ(run("upgrade", {"/nonexistent/image.bin"}), ExitError);
     EXPECT_FALSE(err.str().empty());
+}
+
+// Faults caught: hops lost or reordered on the way to standard output, the end text printed as a
+// hop, the target sent in the wrong field, a malformed address sent to the box; the same through
+// the free-command form.
+TEST_F(Cli, TraceRoutePrintsEveryHopInOrder)
+{
+    ASSERT_EQ(run("traceroute", {"10.0.0.9"}), ExitOk) << err.str();
+    const auto l = lines(out.str());
+    ASSERT_EQ(l.size(), 6u) << out.str();
+    EXPECT_EQ(l[0], "traceroute to 10.0.0.9 (10.0.0.9), 30 hops max, 38 byte packets");
+    for (int hop = 1; hop <= 4; ++hop)
+        EXPECT_EQ(
+            l[static_cast<size_t>(hop)].rfind(" " + std::to_string(hop) + "  10.0." + std::to_string(hop) + ".1  ", 0),
+            0u)
+            << l[static_cast<size_t>(hop)];
+    EXPECT_EQ(l[5].rfind(" 5  10.0.0.9  5.211 ms", 0), 0u) << l[5];
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(box->frames().back(), std::string("connect^traceroute^null^10.0.0.9") + '\0');
+
+    ASSERT_EQ(run("cmd", {"connect traceroute 10.0.0.7"}), ExitOk) << err.str();
+    EXPECT_EQ(lines(out.str()).size(), 6u) << out.str();
+    EXPECT_EQ(box->frames().back(), std::string("connect^traceroute^null^10.0.0.7") + '\0');
+
+    const size_t before = box->frames().size();
+    for (const char* bad : {"10.0.0.256", "10.0.0", "box.example", ""}) {
+        EXPECT_EQ(run("traceroute", {bad}), ExitUsage) << bad;
+        EXPECT_EQ(err.str(), std::string("quillon-cli: not an IPv4 address: ") + bad + "\n");
+    }
+    EXPECT_EQ(run("traceroute", {"10.0.0.1", "10.0.0.2"}), ExitUsage);
+    EXPECT_EQ(box->frames().size(), before);
+}
+
+// usb-profiles refuses with the window's message and exit status 1, and writes nothing. Faults
+// caught: a message for another failure (or none), the path it names missing, an account index
+// that cannot be read taken as empty and then overwritten.
+TEST(CliUsbProfiles, EachRefusalSaysWhyAndWritesNothing)
+{
+    setUiLanguage(LanguageEnglish);
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("quillon-cli-usb-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "out");
+    const std::string book = std::string(QUILLON_TEST_DATA) + "/profiles.xlsx";
+    const std::string out = (dir / "out").string();
+    auto usb = [](std::vector<std::string> args, std::string& err) {
+        std::ostringstream o, e;
+        for (auto& command : allCommands()) {
+            if (std::string(command->name()) == "usb-profiles") {
+                Context c{std::move(args), o, e, nullptr, nullptr, nullptr};
+                const int code = command->run(c);
+                err = e.str();
+                EXPECT_EQ(o.str(), "");
+                return code;
+            }
+        }
+        return -1;
+    };
+    struct Case {
+        std::vector<std::string> args;
+        std::string said;
+    };
+    const std::string missingBook = (dir / "none.xlsx").string();
+    const std::string missingOut = (dir / "none").string();
+    const Case cases[] = {
+        {{"", out}, loadUiString(461)},
+        {{missingBook, out}, loadUiString(462) + missingBook},
+        {{book, ""}, loadUiString(463)},
+        {{book, missingOut}, loadUiString(464) + missingOut},
+    };
+    std::string err;
+    for (const Case& k : cases) {
+        EXPECT_EQ(usb(k.args, err), ExitError) << k.said;
+        EXPECT_EQ(err, k.said + "\n");
+    }
+    // An index in the way that cannot be read as a file: nothing is made beside it.
+    fs::create_directories(dir / "out" / "account.ini");
+    EXPECT_EQ(usb({book, out}, err), ExitError);
+    EXPECT_EQ(err, loadUiString(475) + "\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
+    fs::remove_all(dir);
+    setUiLanguage(LanguageChinese);
 }
 
 // The box goes away while the image streams: exit status 1 and the window's reason, with the

@@ -4,13 +4,18 @@
 #include "Unprivileged.h"
 
 #include <BoxText.h>
+#include <Session.h>
 #include <StbSimulator.h>
 #include <StringTable.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -112,6 +117,10 @@ TEST(CliOptions, UsageErrorsExitWithTwoAndSayWhy)
         {{"--host", "127.0.0.1", "--user", "admin", "--password", "x", "info", "extra"},
          "usage: quillon-cli [options] info"},
         {{"zone-info"}, "usage: quillon-cli zone-info FILE"},
+        {{"--box-modulus", "CB83A02F", "info"}, "quillon-cli: the box modulus must be 256 hexadecimal digits"},
+        {{"--box-modulus", std::string(255, 'A') + "G", "info"}, "the box modulus must be 256 hexadecimal digits"},
+        {{"--box-modulus", "@/nonexistent/box.modulus", "info"},
+         "quillon-cli: cannot read the box modulus file /nonexistent/box.modulus"},
     };
     for (const Case& c : cases) {
         const ProcessResult r = runProcess(kCli, c.args, kNoPassword);
@@ -127,6 +136,22 @@ TEST(CliOptions, UsageErrorsExitWithTwoAndSayWhy)
     EXPECT_TRUE(contains(help.out, "--box-encoding gbk|utf-8")) << help.out;
     EXPECT_TRUE(contains(help.out, "zone-info"));
     EXPECT_TRUE(contains(help.out, "QUILLON_PASSWORD"));
+
+    // The questions a script asks before it runs anything: answered on standard output, exit 0.
+    const ProcessResult version = runProcess(kCli, {"--version"}, kNoPassword);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("quillon-cli ", 0), 0u) << version.out;
+    EXPECT_GT(version.out.size(), std::string("quillon-cli \n").size());
+    const ProcessResult names = runProcess(kCli, {"--commands"}, kNoPassword);
+    EXPECT_EQ(names.status, 0);
+    EXPECT_TRUE(contains("\n" + names.out, "\ninfo\n")) << names.out;
+    EXPECT_TRUE(contains(names.out, "\ntraceroute\n")) << names.out;
+    EXPECT_FALSE(contains(names.out, " ")) << names.out; // names only, one a line
+    const ProcessResult commandHelp = runProcess(kCli, {"traceroute", "--help"}, kNoPassword);
+    EXPECT_EQ(commandHelp.status, 0);
+    EXPECT_TRUE(contains(commandHelp.out, "usage: quillon-cli [options] traceroute IP\n")) << commandHelp.out;
+    EXPECT_TRUE(contains(commandHelp.out, "Needs a box")) << commandHelp.out;
+    EXPECT_EQ(commandHelp.err, "");
 }
 
 // Faults caught: the bounds themselves refused; an error that does not name the box or the reason.
@@ -139,6 +164,12 @@ TEST(CliOptions, PortBoundsAreTakenAndAFailedConnectNamesTheBox)
         EXPECT_TRUE(contains(r.err, std::string("cannot connect to 127.0.0.1:") + port + ": Connection refused"))
             << r.err;
     }
+    // A host that is no IPv4 address is not looked up: the connect fails at once, naming it.
+    const ProcessResult named =
+        runProcess(kCli, {"--host", "stb.example", "--user", "a", "--password", "b", "info"}, kNoPassword);
+    EXPECT_EQ(named.status, 1);
+    EXPECT_EQ(named.err, std::string("cannot connect to stb.example:9003: ") + std::strerror(EINVAL) + "\n");
+    EXPECT_EQ(named.out, "");
 }
 
 // Faults caught: the environment variable ignored, or taking precedence over --password.
@@ -194,6 +225,138 @@ TEST_F(CliProgram, ExitStatusesZeroOneAndThree)
     const ProcessResult gone = cli({"--password", sim::kDefaultPassword, "info"});
     EXPECT_EQ(gone.status, 1);
     EXPECT_TRUE(contains(gone.err, "cannot connect to 127.0.0.1:")) << gone.err;
+}
+
+// Faults caught: --box-modulus @FILE not read (or read without dropping its line ends and case),
+// the option ignored so that the built-in key is used anyway, a wrong key reported as anything but
+// the key.
+TEST_F(CliProgram, BoxModulusFromAFileIsTheKeyTheSessionOpensWith)
+{
+    start();
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("quillon-cli-modulus-" + std::to_string(::getpid()));
+    std::string lowered = kDefaultBoxModulus;
+    for (char& c : lowered)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::ofstream(path) << lowered.substr(0, 128) << "\r\n  " << lowered.substr(128) << "\n";
+    const ProcessResult right =
+        cli({"--box-modulus", "@" + path.string(), "--password", sim::kDefaultPassword, "info"});
+    EXPECT_EQ(right.status, 0) << right.err;
+    EXPECT_TRUE(contains(right.out, "STB_model = QB-5000\n")) << right.out;
+
+    // Another family's key: well formed, but the box's sealed session key does not open with it.
+    std::string other = kDefaultBoxModulus;
+    other[200] = other[200] == 'A' ? 'B' : 'A';
+    std::ofstream(path) << other << "\n";
+    for (const std::string& given : {"@" + path.string(), other}) {
+        const ProcessResult wrong = cli({"--box-modulus", given, "--password", sim::kDefaultPassword, "info"});
+        EXPECT_EQ(wrong.status, 1);
+        EXPECT_EQ(wrong.err, "127.0.0.1: the session key could not be opened: is --box-modulus right for this box?\n");
+        EXPECT_EQ(wrong.out, "");
+    }
+    std::filesystem::remove(path);
+}
+
+namespace
+{
+
+// Runs quillon-cli until `ready` holds for what it has printed so far, then presses Ctrl-C;
+// returns what it printed and its exit status, and how long it took after the key.
+struct Interrupted {
+    ProcessResult result;
+    std::chrono::milliseconds afterKey{0};
+};
+
+Interrupted interruptWhen(const std::vector<std::string>& args, const std::function<bool(const std::string&)>& ready)
+{
+    Interrupted run;
+    int outFd = -1, errFd = -1;
+    const pid_t pid = startProcess(kCli, args, kNoPassword, outFd, errFd);
+    if (pid < 0)
+        return run;
+    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    std::string* sinks[2] = {&run.result.out, &run.result.err};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    auto keyAt = std::chrono::steady_clock::time_point::max();
+    int open = 2;
+    while (open > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (keyAt == std::chrono::steady_clock::time_point::max() && ready(run.result.out)) {
+            ::kill(pid, SIGINT);
+            keyAt = std::chrono::steady_clock::now();
+        }
+        if (::poll(fds, 2, 100) < 0)
+            break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(n));
+            } else {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    if (open > 0)
+        ::kill(pid, SIGKILL);
+    for (pollfd& f : fds) {
+        if (f.fd >= 0)
+            ::close(f.fd);
+    }
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    run.result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.afterKey = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - keyAt);
+    return run;
+}
+
+} // namespace
+
+// Ctrl-C during an endless ping or a trace route sends the box the stop frame, and the program
+// ends with the box's summary once the box has stopped. Faults caught: the signal killing the
+// program with the box still pinging, the stop frame not sent or sent for the other tool, the
+// box's end text lost; and a read with nothing to stop hanging on after Ctrl-C.
+TEST_F(CliProgram, CtrlCStopsTheRunningToolAtTheBox)
+{
+    start();
+    const std::vector<std::string> login = {"--host", "127.0.0.1", "--port",     std::to_string(box->port()),
+                                            "--user", "admin",     "--password", sim::kDefaultPassword};
+    auto with = [&login](std::vector<std::string> args) {
+        args.insert(args.begin(), login.begin(), login.end());
+        return args;
+    };
+
+    auto shows = [](const std::string& text) { return [text](const std::string& out) { return contains(out, text); }; };
+    const Interrupted ping = interruptWhen(with({"ping", "10.0.0.9"}), shows("64 bytes from 10.0.0.9"));
+    EXPECT_EQ(ping.result.status, 0) << ping.result.err;
+    EXPECT_TRUE(contains(ping.result.out, "--- 10.0.0.9 ping statistics ---\n")) << ping.result.out;
+    EXPECT_LT(ping.afterKey, std::chrono::seconds(5));
+    auto frames = box->frames();
+    EXPECT_NE(std::find(frames.begin(), frames.end(), std::string("connect^ping^/stop") + '\0'), frames.end());
+
+    box->clearFrames();
+    const Interrupted route = interruptWhen(with({"traceroute", "10.0.0.9"}), shows("traceroute to 10.0.0.9"));
+    EXPECT_EQ(route.result.status, 0) << route.result.err;
+    EXPECT_FALSE(contains(route.result.out, " 5  10.0.0.9")) << route.result.out; // stopped before the last hop
+    frames = box->frames();
+    EXPECT_NE(std::find(frames.begin(), frames.end(), std::string("connect^traceroute^/stop") + '\0'), frames.end());
+    EXPECT_LT(route.afterKey, std::chrono::seconds(5));
+
+    // A read the box never answers has nothing to stop: Ctrl-C gives up at once, as an error.
+    sim::SimFaults faults;
+    faults.silentKeys = {"STBType"};
+    box->setFaults(faults);
+    box->clearFrames();
+    const Interrupted stuck = interruptWhen(with({"cmd", "read", "STBType"}), [this](const std::string&) {
+        const auto seen = box->frames();
+        return std::any_of(seen.begin(), seen.end(), [](const std::string& f) { return contains(f, "STBType"); });
+    });
+    EXPECT_EQ(stuck.result.status, 1);
+    EXPECT_EQ(stuck.result.out, "");
+    EXPECT_LT(stuck.afterKey, std::chrono::seconds(4));
 }
 
 // Faults caught: a GBK value shown as replacement characters, a typed value sent as UTF-8 to a
@@ -298,6 +461,21 @@ TEST(WindowOptions, AMalformedBoxEncodingIsRefusedAtStart)
         const ProcessResult r = runProcess(QUILLON_WINDOW, args, noDisplay);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_TRUE(contains(r.err, "quillon: --box-encoding must be gbk or utf-8")) << r.err;
+    }
+    // The other options the same way: the live-log port's bounds, the modulus and its file.
+    const std::pair<std::vector<std::string>, std::string> others[] = {
+        {{"--live-log-port", "0"}, "quillon: --live-log-port must be 1 to 65535"},
+        {{"--live-log-port=65536"}, "quillon: --live-log-port must be 1 to 65535"},
+        {{"--live-log-port", "514x"}, "quillon: --live-log-port must be 1 to 65535"},
+        {{"--live-log-port"}, "quillon: --live-log-port must be 1 to 65535"},
+        {{"--box-modulus", "CB83"}, "the box modulus must be 256 hexadecimal digits"},
+        {{"--box-modulus=@/nonexistent/box.modulus"}, "cannot read the box modulus file /nonexistent/box.modulus"},
+        {{"--box-modulus"}, "--box-modulus needs a value"},
+    };
+    for (const auto& [args, said] : others) {
+        const ProcessResult r = runProcess(QUILLON_WINDOW, args, noDisplay);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_TRUE(contains(r.err, said)) << args[0] << ": " << r.err;
     }
 }
 

@@ -1,5 +1,6 @@
 // What quillon-cli must never do: connect for a command that lacks its arguments, or show a
 // secret on any of its outputs (standard output, standard error, its log file), dry runs included.
+#include "LiveLogSupport.h"
 #include "ProcessRunner.h"
 
 #include <Command.h>
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -28,7 +30,8 @@ const std::string kCli = QUILLON_CLI;
 
 // Commands that do something useful with no argument at all; every other command needs some.
 // livelog would start receiving, so it is not run here; snapshots lists what this PC keeps.
-const std::set<std::string> kRunWithoutArguments = {"info", "config", "channels", "pcap", "stop", "livelog", "snapshots"};
+const std::set<std::string> kRunWithoutArguments = {"info", "config",  "channels", "pcap",
+                                                    "stop", "livelog", "snapshots"};
 
 cli::LinkSession* refuseToConnect(cli::Context& c)
 {
@@ -63,6 +66,62 @@ TEST(CliRefusals, EveryCommandWithoutItsArgumentsRefusesWithoutConnecting)
         ++checked;
     }
     EXPECT_GE(checked, 14u);
+}
+
+// Faults caught: a malformed argument taken as a value (and sent to the box, or used for a
+// receiver), a bound off by one, a refusal without its reason, a connection made first. Each
+// command is given arguments of the right count but the wrong kind.
+TEST(CliRefusals, MalformedArgumentsAreRefusedWithTheReasonBeforeConnecting)
+{
+    struct Case {
+        std::string command;
+        std::vector<std::string> args;
+        std::string said; // on standard error; empty: the usage line alone (printed by main)
+    };
+    const Case cases[] = {
+        {"pcap", {"--ip"}, ""},
+        {"pcap", {"--bogus", "1"}, ""},
+        {"pcap",
+         {"--ip", "10.0.0.1", "--port", "22^reboot"},
+         "quillon-cli: \"^\" is not allowed in a capture option\n"},
+        {"logparams", {"get", "x"}, ""},
+        {"logparams", {"get", "-2"}, ""},
+        {"logparams", {"get", "0", "1"}, ""},
+        {"logparams", {"set", "0", "10.0.0.1", "x", "16", "2"}, ""},
+        {"logparams", {"set", "0", "10.0.0.1", "7", "16", "1001"}, ""},
+        {"logparams", {"show", "0"}, ""},
+        {"livelog", {"--port", "65536"}, "quillon-cli: livelog: --port must be 0 to 65535\n"},
+        {"livelog", {"--port", "-1"}, "quillon-cli: livelog: --port must be 0 to 65535\n"},
+        {"livelog", {"--port", "514x"}, "quillon-cli: livelog: --port must be 0 to 65535\n"},
+        {"livelog", {"--filter", ""}, "quillon-cli: livelog: --filter needs a word\n"},
+        {"livelog", {"--colour", "red"}, "quillon-cli: livelog: unknown option --colour\n"},
+        {"livelog", {"--out"}, "quillon-cli: livelog: --out needs a value\n"},
+        {"livelog", {"live.log"}, "quillon-cli: livelog: live.log?\n"},
+        {"livelog", {"--bind", "localhost"}, "quillon-cli: livelog: --bind must be an IPv4 address: localhost\n"},
+    };
+    for (const Case& k : cases) {
+        std::string shown = k.command;
+        for (const std::string& a : k.args)
+            shown += " [" + a + "]";
+        SCOPED_TRACE(shown);
+        cli::Command* command = nullptr;
+        const auto all = cli::allCommands();
+        for (const auto& candidate : all)
+            command = candidate->name() == k.command ? candidate.get() : command;
+        ASSERT_NE(command, nullptr);
+        int connects = 0;
+        std::ostringstream out, err;
+        cli::GlobalOptions globals;
+        globals.host = "127.0.0.1";
+        globals.user = "admin";
+        globals.password = "x";
+        globals.passwordGiven = true;
+        cli::Context c{k.args, out, err, &refuseToConnect, &connects, &globals};
+        EXPECT_EQ(command->run(c), cli::ExitUsage);
+        EXPECT_EQ(connects, 0);
+        EXPECT_EQ(out.str(), "");
+        EXPECT_EQ(err.str(), k.said);
+    }
 }
 
 namespace
@@ -259,4 +318,45 @@ TEST_F(CliSecrets, NoPasswordOnAnyOutputOfAChange)
                                              {{"QUILLON_PASSWORD", std::nullopt}, {"XDG_STATE_HOME", dir}});
     EXPECT_EQ(refused.status, 1);
     expectNoSecret(refused, "refused login");
+}
+
+// The live log cannot start: exit status 1 with the file or the port and the system's reason.
+// Faults caught: a failure to open an output file ignored (the log silently not kept), a port in
+// use reported as success or without its number, a malformed bind address emptying the files of
+// an earlier run before it is refused.
+TEST(CliLiveLog, AReceiverThatCannotStartSaysWhy)
+{
+    char pattern[] = "/tmp/quillon-livelog-XXXXXX";
+    const std::filesystem::path dir = ::mkdtemp(pattern);
+    const std::string kept = (dir / "live.log").string();
+    std::ofstream(kept) << "yesterday's log\n";
+    auto livelog = [](std::vector<std::string> args, std::string& err) {
+        for (const auto& command : cli::allCommands()) {
+            if (std::string(command->name()) != "livelog")
+                continue;
+            std::ostringstream out, errText;
+            cli::Context c{std::move(args), out, errText, nullptr, nullptr, nullptr};
+            const int code = command->run(c);
+            err = errText.str();
+            EXPECT_EQ(out.str(), "");
+            return code;
+        }
+        return -1;
+    };
+    std::string err;
+    EXPECT_EQ(livelog({"--out", kept, "--bind", "box.local", "--port", "0"}, err), cli::ExitUsage);
+    EXPECT_EQ(slurp(kept), "yesterday's log\n");
+
+    const std::string missing = (dir / "no-such-folder" / "live.log").string();
+    EXPECT_EQ(livelog({"--port", "0", "--out", missing}, err), cli::ExitError);
+    EXPECT_EQ(err, "quillon-cli: can't open live log file:" + missing + "\n");
+    EXPECT_EQ(livelog({"--port", "0", "--filtered-out", missing}, err), cli::ExitError);
+    EXPECT_EQ(err, "quillon-cli: can't open filter save log file:" + missing + "\n");
+
+    HeldUdpPort busy;
+    ASSERT_NE(busy.port(), 0);
+    const std::string port = std::to_string(busy.port());
+    EXPECT_EQ(livelog({"--bind", "127.0.0.1", "--port", port}, err), cli::ExitError);
+    EXPECT_EQ(err, "quillon-cli: bind UDP port " + port + ": " + std::strerror(EADDRINUSE) + "\n");
+    std::filesystem::remove_all(dir);
 }

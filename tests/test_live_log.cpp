@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -127,6 +128,11 @@ TEST(LiveLogReceiver, BindFailureGivesTheReasonAndStopJoinsWhileReceiving)
     EXPECT_NE(error.find(std::to_string(taken.port)), std::string::npos) << error;
     EXPECT_FALSE(refused.running());
     holder.reset();
+    LiveLogReceiver::Options named = loopbackOptions();
+    named.bindAddress = "box.local";
+    EXPECT_FALSE(refused.start(named, &error));
+    EXPECT_EQ(error, "not an IPv4 address: box.local");
+    EXPECT_FALSE(refused.running());
 
     LiveLogReceiver receiver;
     ASSERT_TRUE(receiver.start(loopbackOptions()));
@@ -191,6 +197,36 @@ TEST(LogFilter, CaseAndWordEdgeCases)
     const LogFilter chinese({"\xE9\x94\x99\xE8\xAF\xAF"}); // a word without case
     EXPECT_TRUE(chinese.matches("\xE6\x92\xAD\xE6\x94\xBE\xE9\x94\x99\xE8\xAF\xAF 12"));
     EXPECT_EQ(upperText("abc\xFFz"), "ABC\xFFZ"); // a stray byte stays as it is
+}
+
+// The window runs in the user's UTF-8 locale, where letters beyond ASCII have case too.
+// Faults caught: a two- or four-byte letter not folded (a custom word in another case missing
+// its rows), a folded letter written back with the wrong length, a malformed sequence (overlong,
+// surrogate, past U+10FFFF, cut short) decoded as a letter and so matching a word it is not.
+TEST(LogFilter, CaseIsIgnoredBeyondAsciiAndMalformedBytesStayAsTheyAre)
+{
+    const char* const saved = std::setlocale(LC_CTYPE, nullptr);
+    const std::string previous = saved ? saved : "C";
+    if (!std::setlocale(LC_CTYPE, "C.UTF-8"))
+        GTEST_SKIP() << "no C.UTF-8 locale on this machine";
+
+    EXPECT_EQ(upperText("caf\xC3\xA9 \xCE\xB1\xCE\xB2"), "CAF\xC3\x89 \xCE\x91\xCE\x92"); // café αβ
+    EXPECT_EQ(upperText("\xF0\x90\x90\xA8!"), "\xF0\x90\x90\x80!"); // Deseret small long I, 4 bytes
+    const LogFilter accented({"Caf\xC3\xA9"});
+    EXPECT_TRUE(accented.matches("open CAF\xC3\x89 menu"));
+    EXPECT_TRUE(accented.matches("open caf\xC3\xA9 menu"));
+    EXPECT_FALSE(accented.matches("open cafe menu"));
+    const LogFilter deseret({"\xF0\x90\x90\x80"});
+    EXPECT_TRUE(deseret.matches("x \xF0\x90\x90\xA8 y"));
+
+    // Malformed sequences are kept byte for byte: the overlong ones must not become "/".
+    const LogFilter slash({"\xC3\xA9", "/"});
+    for (const std::string bad : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF0\x80\x80\xAF", "\xF4\x90\x80\x80",
+                                  "\xE2\x82", "\xF0\x9F\x98"}) {
+        EXPECT_EQ(upperText("a" + bad + "b"), "A" + bad + "B") << testing::PrintToString(bad);
+        EXPECT_FALSE(slash.matches("a" + bad + "b")) << testing::PrintToString(bad);
+    }
+    std::setlocale(LC_CTYPE, previous.c_str());
 }
 
 // Faults caught: loading stopped at the first long line, CR left on CR LF lines, the last

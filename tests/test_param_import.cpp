@@ -5,6 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
 using namespace quillon;
 
 namespace
@@ -215,4 +222,38 @@ TEST(ParamFile, ExportWriterFormat)
     ConfigInfo unset;
     EXPECT_NE(paramFileText(unset).find("\ntimeZone = -13:00\n"), std::string::npos);
     EXPECT_NE(paramFileText(unset).find("\nLogUploadInterval = -1\n"), std::string::npos);
+}
+
+// The import button and import-params refuse what is no parameter file, naming it and why.
+// Faults caught: a folder or a huge file read anyway (a hang, or memory gone), a missing file
+// taken as an empty import that then asks for values, the path left out of the message.
+TEST(ParamFile, WhatIsNoParameterFileIsRefusedByName)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("quillon-params-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "folder.ini");
+    const std::string huge = (dir / "huge.ini").string();
+    {
+        std::ofstream(huge) << "[stb]\n";
+    }
+    fs::resize_file(huge, kParamFileMax + 1); // sparse: no disk is used
+    const std::string missing = (dir / "missing.ini").string();
+    const std::pair<std::string, std::string> cases[] = {
+        {missing, missing + ": " + std::strerror(ENOENT)},
+        {(dir / "folder.ini").string(), (dir / "folder.ini").string() + ": not a regular file"},
+        {huge, huge + ": too large for a parameter file"},
+    };
+    for (const auto& [path, said] : cases) {
+        ParamImport import;
+        std::string error;
+        EXPECT_FALSE(loadParamFile(path, import, error)) << path;
+        EXPECT_EQ(error, said);
+        EXPECT_TRUE(import.messages.empty()) << path;
+    }
+    fs::resize_file(huge, kParamFileMax); // at the limit it is read
+    ParamImport import;
+    std::string error;
+    EXPECT_TRUE(loadParamFile(huge, import, error)) << error;
+    fs::remove_all(dir);
 }

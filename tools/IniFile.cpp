@@ -60,26 +60,23 @@ bool readWholeFile(const std::string& path, std::string& bytes)
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return !ec;
+    // A folder opens as a stream, and reading it then throws.
+    if (!std::filesystem::is_regular_file(path, ec))
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure&) {
+        return false; // a read error of the file system
+    }
     return !in.bad();
 }
 
 } // namespace
 
-bool IniFile::load(const std::string& path)
-{
-    return loadFile(path, false);
-}
-
 bool IniFile::loadBoxFile(const std::string& path)
-{
-    return loadFile(path, true);
-}
-
-bool IniFile::loadFile(const std::string& path, bool inBoxEncoding)
 {
     sections_.clear();
     index_.clear();
@@ -87,7 +84,7 @@ bool IniFile::loadFile(const std::string& path, bool inBoxEncoding)
     std::string bytes;
     if (!readWholeFile(path, bytes))
         return false;
-    parse(inBoxEncoding ? fromBox(bytes) : bytes);
+    parse(fromBox(bytes));
     return true;
 }
 
@@ -179,17 +176,6 @@ std::string IniFile::text() const
             out += line.raw + "\r\n";
     }
     return out;
-}
-
-bool IniFile::save(const std::string& path) const
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    const std::string data = text();
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    out.close();
-    return !out.fail();
 }
 
 } // namespace quillon

@@ -15,11 +15,9 @@ namespace quillon
 class IniFile
 {
 public:
-    // Loads `path`; a missing file is an empty INI. False when the file exists but cannot be read.
-    bool load(const std::string& path);
     void parse(std::string_view text);
-    // The same for a file the box reads: its bytes are in the box's encoding (core/BoxText.h) and
-    // are held as UTF-8 here.
+    // Loads a file the box reads: its bytes are in the box's encoding (core/BoxText.h) and are held
+    // as UTF-8 here. A missing file is an empty INI; false when the file exists but cannot be read.
     bool loadBoxFile(const std::string& path);
 
     // The trimmed value, or `fallback` when the section or key is absent.
@@ -30,8 +28,6 @@ public:
     std::string text() const;
     // The text in the box's encoding, for a file the box reads.
     std::string boxText() const;
-    // Writes the whole file; false on any write error.
-    bool save(const std::string& path) const;
 
 private:
     struct Line {
@@ -42,7 +38,6 @@ private:
         std::string header; // raw header line; empty for the lines before the first section
         std::vector<Line> lines;
     };
-    bool loadFile(const std::string& path, bool inBoxEncoding);
     Section* find(std::string_view section);
     const Section* find(std::string_view section) const;
 

@@ -17,6 +17,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#ifdef QUILLON_COVERAGE
+extern "C" void __gcov_dump(void);
+#endif
 
 // Sanitizer builds reserve terabytes of address space for their shadow memory; an address-space
 // limit would stop the reader before it starts.
@@ -63,7 +66,8 @@ std::string signalText(int sig)
     if (sig == SIGKILL)
         return "the reader was stopped";
     const char* name = ::strsignal(sig);
-    return std::string("the reader stopped on signal ") + std::to_string(sig) + (name ? std::string(" (") + name + ")" : "");
+    return std::string("the reader stopped on signal ") + std::to_string(sig) +
+           (name ? std::string(" (") + name + ")" : "");
 }
 
 // Runs in the child between fork and exec: only calls that are safe after a fork of a threaded
@@ -84,6 +88,9 @@ std::string signalText(int sig)
     ::setrlimit(RLIMIT_CPU, &limit);
     limit.rlim_cur = limit.rlim_max = 0;
     ::setrlimit(RLIMIT_CORE, &limit);
+#ifdef QUILLON_COVERAGE
+    __gcov_dump(); // the reader replaces this child before it could write its counts at exit
+#endif
     ::execv(argv[0], argv.data());
     ::_exit(127);
 }
@@ -95,7 +102,8 @@ std::string collectAnswer(int in, pid_t child, SheetStreamDecoder& decoder, cons
     std::uint64_t total = 0;
     std::vector<char> buffer(1 << 16);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             ::kill(child, SIGKILL);
             char seconds[32];

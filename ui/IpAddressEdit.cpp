@@ -47,12 +47,6 @@ uint32_t IpAddressEdit::address() const
     return value;
 }
 
-void IpAddressEdit::setAddress(uint32_t address)
-{
-    for (int i = 0; i < 4; ++i)
-        fields_[i]->setText(QString::number((address >> (24 - 8 * i)) & 0xFF));
-}
-
 bool IpAddressEdit::isBlank() const
 {
     for (QLineEdit* field : fields_)
@@ -125,7 +119,8 @@ void IpAddressEdit::leave(bool forward)
         w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
         if (w == fields_[0] || w == fields_[3] || w == nullptr)
             return;
-        if (indexOf(w) < 0 && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisible()) {
+        // This control itself hands its focus to the first octet, so it is no place to go.
+        if (w != this && indexOf(w) < 0 && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisible()) {
             w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
             return;
         }

@@ -21,7 +21,6 @@ public:
 
     // First octet in the top byte; blank octets count as 0.
     uint32_t address() const;
-    void setAddress(uint32_t address);
     // True while every octet is empty.
     bool isBlank() const;
     void clear();

@@ -153,6 +153,30 @@ private slots:
         QCOMPARE(request->addrValue, std::string("127.0.0.1"));
     }
 
+    // Choosing another address type by hand empties the address, since an address of one type
+    // means nothing for the other; a change made by the program (a read answer) does not.
+    // Faults caught: the address kept and then written as the other type's address.
+    void choosingAnAddressTypeEmptiesTheAddress()
+    {
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        window.showLinkState(1);
+        window.show();
+        LogPage& page = window.logPage();
+        QComboBox* type = child<QComboBox>(window, "cmbLogAddrType");
+        type->setCurrentIndex(0);
+        page.localAddressBox()->setEditText("10.0.0.9");
+        QCOMPARE(page.localAddressBox()->currentText(), QString("10.0.0.9"));
+        QTest::keyClick(type, Qt::Key_Down);
+        QCOMPARE(type->currentIndex(), 1);
+        QVERIFY(page.localAddressBox()->currentText().isEmpty());
+        page.btnLogParamSubmitClick();
+        const auto request = takeLogRequest(queues);
+        QVERIFY(request);
+        QCOMPARE(request->addrType, 1);
+        QVERIFY(request->addrValue.empty());
+    }
+
     // Faults caught: a read answer's value outside a table selecting some item; the address
     // filled for addrType -1; a write's answer changing controls; STA_PART_OK not shown.
     void readAnswersFillTheCombos()

@@ -10,6 +10,7 @@
 #include <untAbout.h>
 #include <untMain.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QGroupBox>
@@ -187,6 +188,38 @@ private slots:
         QCOMPARE(Dialogs::suppressedMessageCount(), 4);
         QCOMPARE(queues.waitingRequests(), size_t(0));
         QCOMPARE(window.pendingHandlerCount(), size_t(0));
+    }
+
+    // The address control is one stop in the tab order: Tab from any octet goes on to the user
+    // name, Backtab from the user name comes back to it, and Backtab from it leaves it. Faults
+    // caught: Tab walking through the four octets, or leaving to a control that is hidden or
+    // disabled.
+    void tabLeavesTheAddressAsOneStop()
+    {
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        auto* ip = child<IpAddressEdit>(window, "ipSTBAddress");
+        auto* user = child<QLineEdit>(window, "edtUserName");
+        const auto octets = ip->findChildren<QLineEdit*>();
+        QCOMPARE(octets.size(), qsizetype(4));
+        for (QLineEdit* octet : octets) {
+            octet->setFocus();
+            QTRY_VERIFY(octet->hasFocus());
+            QTest::keyClick(octet, Qt::Key_Tab);
+            QTRY_VERIFY(user->hasFocus());
+        }
+        QTest::keyClick(user, Qt::Key_Backtab);
+        QTRY_VERIFY(ip->isAncestorOf(QApplication::focusWidget()));
+        QLineEdit* inside = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(inside);
+        QTest::keyClick(inside, Qt::Key_Backtab);
+        QTRY_VERIFY(!ip->isAncestorOf(QApplication::focusWidget()));
+        QVERIFY(QApplication::focusWidget() != user);
+        QWidget* before = QApplication::focusWidget();
+        QVERIFY(before && before->isEnabled() && before->isVisible());
     }
 
     // Fault caught: the user name sent with its blanks, or the password trimmed.
@@ -743,6 +776,25 @@ private slots:
         setUiLanguage(LanguageChinese);
         TfrmAbout about;
         QCOMPARE(about.windowTitle(), zh(293));
+    }
+
+    // Help -> About opens the About box, in the language the menu switched to. Faults caught:
+    // the menu item connected to nothing or to another dialog, the box built in the old language.
+    void helpAboutOpensTheAboutBox()
+    {
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        auto* about = window.findChild<QAction*>("menuHelpAbout");
+        QVERIFY(about);
+        const int before = Dialogs::suppressedMessageCount();
+        about->trigger();
+        QCOMPARE(Dialogs::suppressedMessageCount(), before + 1);
+        QCOMPARE(Dialogs::lastMessageCaption(), zh(293));
+        window.findChild<QAction*>("menuLanguageEn")->trigger();
+        about->trigger();
+        QCOMPARE(Dialogs::lastMessageCaption(), en(293));
+        window.findChild<QAction*>("menuLanguageCh")->trigger();
+        QCOMPARE(uiLanguage(), uint8_t(LanguageChinese));
     }
 
     // Fault caught: closing while connected without telling the box.
