@@ -216,3 +216,22 @@ TEST(ParamFile, ExportWriterFormat)
     EXPECT_NE(paramFileText(unset).find("\ntimeZone = -13:00\n"), std::string::npos);
     EXPECT_NE(paramFileText(unset).find("\nLogUploadInterval = -1\n"), std::string::npos);
 }
+
+// Faults caught: two lines of the parameter file written under each other's key (the PPPoE
+// account as the password, the TMS switch as the heartbeat), or a key written from the wrong
+// field: every key the file holds reads back as the value the box had.
+TEST(ParamFile, EveryExportedKeyReadsBackAsItsOwnValue)
+{
+    const ConfigInfo c = sampleConfig();
+    const std::string text = paramFileText(c);
+    const ParamImport r = importParamsText(text);
+    size_t compared = 0;
+    for (int i = 0; i < kConfigKeyCount; ++i) {
+        const std::string key = kConfigKeys[static_cast<size_t>(i)];
+        if (text.find("\n" + key + " = ") == std::string::npos)
+            continue;
+        EXPECT_EQ(configValueText(i, r.config), configValueText(i, c)) << key;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 28u) << text;
+}
