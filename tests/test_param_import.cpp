@@ -235,3 +235,11 @@ TEST(ParamFile, EveryExportedKeyReadsBackAsItsOwnValue)
     }
     EXPECT_EQ(compared, 28u) << text;
 }
+
+// Fault caught: a value of exactly the longest length a line keeps reported as one that would
+// not survive the file.
+TEST(ParamFile, TheLongestValueIsKeptExactly)
+{
+    EXPECT_TRUE(paramValueKeptExactly(std::string(kParamValueMax, 'x')));
+    EXPECT_FALSE(paramValueKeptExactly(std::string(kParamValueMax + 1, 'x')));
+}
