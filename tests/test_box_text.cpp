@@ -83,3 +83,17 @@ TEST(BoxText, SettingAndNames)
 }
 
 } // namespace
+
+// Faults caught: an encoding name a user types in one of its usual spellings refused, or an
+// unknown name taken for one of the two.
+TEST(BoxText, EncodingNamesInTheirUsualSpellings)
+{
+    for (const char* name : {"gbk", "GBK", "utf-8", "UTF-8", "utf8", "UTF8"}) {
+        BoxEncoding encoding = std::string_view(name).size() == 3 ? BoxEncoding::Utf8 : BoxEncoding::Gbk;
+        EXPECT_TRUE(parseBoxEncoding(name, encoding)) << name;
+        EXPECT_EQ(encoding, std::string_view(name).size() == 3 ? BoxEncoding::Gbk : BoxEncoding::Utf8) << name;
+    }
+    BoxEncoding encoding = BoxEncoding::Gbk;
+    EXPECT_FALSE(parseBoxEncoding("gb2312", encoding));
+    EXPECT_FALSE(parseBoxEncoding("utf", encoding));
+}

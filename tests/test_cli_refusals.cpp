@@ -360,3 +360,44 @@ TEST(CliLiveLog, AReceiverThatCannotStartSaysWhy)
     EXPECT_EQ(err, "quillon-cli: bind UDP port " + port + ": " + std::strerror(EADDRINUSE) + "\n");
     std::filesystem::remove_all(dir);
 }
+
+// Faults caught: a command that takes a fixed number of words and, given one word more, acts on
+// the box with the words it knows (a "trick back now" that rewinds what the box plays) instead
+// of refusing the line as a usage error before connecting.
+TEST(CliRefusals, OneWordTooManyRefusesWithoutConnecting)
+{
+    const std::vector<std::vector<std::string>> lines = {
+        {"info", "extra"},
+        {"config", "extra"},
+        {"stop", "extra"},
+        {"channels", "list.txt", "extra"},
+        {"trick", "back", "extra"},
+        {"trick", "pause", "forward"},
+        {"play", "5", "extra"},
+        {"traceroute", "10.0.0.1", "extra"},
+        {"ping", "10.0.0.1", "4", "extra"},
+        {"export-params", "params.txt", "extra"},
+        {"logparams", "get", "1", "extra"},
+    };
+    const auto commands = cli::allCommands();
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line[0] + " with " + std::to_string(line.size() - 1) + " words");
+        cli::Command* command = nullptr;
+        for (const auto& candidate : commands)
+            if (line[0] == candidate->name())
+                command = candidate.get();
+        ASSERT_NE(command, nullptr);
+        int connects = 0;
+        std::ostringstream out, err;
+        cli::GlobalOptions globals;
+        globals.host = "127.0.0.1";
+        globals.user = "admin";
+        globals.password = "x";
+        globals.passwordGiven = true;
+        cli::Context c{
+            std::vector<std::string>(line.begin() + 1, line.end()), out, err, &refuseToConnect, &connects, &globals};
+        EXPECT_EQ(command->run(c), cli::ExitUsage);
+        EXPECT_EQ(connects, 0);
+        EXPECT_EQ(out.str(), "");
+    }
+}

@@ -257,3 +257,30 @@ TEST(ParamFile, WhatIsNoParameterFileIsRefusedByName)
     EXPECT_TRUE(loadParamFile(huge, import, error)) << error;
     fs::remove_all(dir);
 }
+
+// Faults caught: two lines of the parameter file written under each other's key (the PPPoE
+// account as the password, the TMS switch as the heartbeat), or a key written from the wrong
+// field: every key the file holds reads back as the value the box had.
+TEST(ParamFile, EveryExportedKeyReadsBackAsItsOwnValue)
+{
+    const ConfigInfo c = sampleConfig();
+    const std::string text = paramFileText(c);
+    const ParamImport r = importParamsText(text);
+    size_t compared = 0;
+    for (int i = 0; i < kConfigKeyCount; ++i) {
+        const std::string key = kConfigKeys[static_cast<size_t>(i)];
+        if (text.find("\n" + key + " = ") == std::string::npos)
+            continue;
+        EXPECT_EQ(configValueText(i, r.config), configValueText(i, c)) << key;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 28u) << text;
+}
+
+// Fault caught: a value of exactly the longest length a line keeps reported as one that would
+// not survive the file.
+TEST(ParamFile, TheLongestValueIsKeptExactly)
+{
+    EXPECT_TRUE(paramValueKeptExactly(std::string(kParamValueMax, 'x')));
+    EXPECT_FALSE(paramValueKeptExactly(std::string(kParamValueMax + 1, 'x')));
+}
