@@ -192,6 +192,18 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(c.idle(), 15000);
         QVERIFY(c.box->frames().empty());
         QCOMPARE(w.statusText(), chineseText(486));
+
+        // Each switch written under its own key: two combos swapped would each write the other's.
+        for (const auto& [name, key] : kIndexKeys) {
+            auto* combo = child<QComboBox>(w, name);
+            const int next = (combo->currentIndex() + 1) % combo->count();
+            combo->setCurrentIndex(next);
+            c.box->clearFrames();
+            c.click("btnConfigInfoSubmit");
+            QTRY_VERIFY_WITH_TIMEOUT(c.idle(), 15000);
+            QCOMPARE(c.writes(),
+                     (std::vector<std::string>{"write^" + std::string(key) + "^null^" + std::to_string(next)}));
+        }
     }
 
     // Fault caught: an export and re-import that changes a value, so that submitting it writes.

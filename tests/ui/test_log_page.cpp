@@ -471,6 +471,37 @@ private slots:
         child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(false);
     }
 
+    // Faults caught: a keyword box bound to another box's word, or left out of the filter (the
+    // last one, HMS, included): each box alone shows exactly the row that holds its word.
+    void eachKeywordBoxFiltersItsOwnWord()
+    {
+        static const char* const kWords[22] = {
+            "HOST",  "HTTP",       "RTSP", "BUFFER",   "REQUEST",     "OPEN",    "IGMP", "URL",
+            "ERROR", "CONNECTION", "PVR",  "DOWNLOAD", "MEDIAPLAYER", "UPGRADE", "DRM",  "ACS",
+            "DVB",   "SQM",        "LOG",  "UPNP",     "TEMPLATE",    "HMS"};
+        QTemporaryDir dir;
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        std::string rows;
+        for (const char* word : kWords)
+            rows += std::string(word) + " row\r\n";
+        const QString logPath = dir.filePath("box.log");
+        writeFile(logPath, rows);
+        Dialogs::setNextOpenFileName(logPath);
+        child<QPushButton>(window, "btnLocalLog")->click();
+        auto* view = child<QTableView>(window, "lbLogs");
+        QCOMPARE(view->model()->rowCount(), 22);
+        child<QCheckBox>(window, "chkMatchingOnly")->setChecked(true);
+        for (int i = 0; i < 22; ++i) {
+            auto* box = child<QCheckBox>(window, LogPage::kKeywordBoxes[i]);
+            box->setChecked(true);
+            child<QPushButton>(window, "btnApplyFilter")->click();
+            QCOMPARE(view->model()->rowCount(), 1);
+            QCOMPARE(view->model()->index(0, 0).data().toString(), QString(kWords[i]) + " row");
+            box->setChecked(false);
+        }
+    }
+
     // Faults caught: the toggle showing every row, missing rows that arrive later, staying on
     // an old filter; with no keyword set nothing shown at all; a file not loadable offline.
     void matchingRowsOnlyForLiveRowsAndFilesWithoutABox()
