@@ -75,6 +75,7 @@ TEST(WorkbookReader, FormatComesFromContentBeforeExtension)
     EXPECT_EQ(detectWorkbookFormat("a.xls", "PK\x03\x04"), WorkbookFormat::Xlsx);
     EXPECT_EQ(detectWorkbookFormat("a.ODS", "PK\x03\x04"), WorkbookFormat::Ods);
     EXPECT_EQ(detectWorkbookFormat("a.CSV", "user"), WorkbookFormat::Csv);
+    EXPECT_EQ(detectWorkbookFormat("accounts.TXT", "user,password"), WorkbookFormat::Csv); // saved as text
     EXPECT_EQ(detectWorkbookFormat("a.xls", "user"), WorkbookFormat::Unknown);
 }
 

@@ -458,9 +458,18 @@ private slots:
         QCOMPARE(level->currentIndex(), 2);
         QCOMPARE(level->currentText(), en(248));
 
+        // The server information's tags, each with its own text (44 onwards) in each language.
+        const char* const serverTags[] = {"lblHomepageTag", "lblHomepage1Tag", "lblEPGUrlTag",   "lblUpgradeServerTag",
+                                          "lblNTPTag",      "lblTimeZoneTag",  "lblCurrTimeTag", "lblQosLogTag",
+                                          "lblTMSUrlTag",   "lblTVMSUrlTag"};
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(labelText(window, serverTags[i]), en(44 + i));
+
         window.menuLanguageChClick();
         QCOMPARE(captions(window), chinese);
         QCOMPARE(flicker->currentText(), zh(134));
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(labelText(window, serverTags[i]), zh(44 + i));
     }
 
     void choosingTheCheckedLanguageChangesNothing()
