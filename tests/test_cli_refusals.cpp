@@ -44,6 +44,23 @@ cli::LinkSession* refuseToConnect(cli::Context& c)
 // Faults caught: a command that connects (and then fails for the box's reason, or worse,
 // acts) although it was given nothing to act on, or that reports the missing argument as an
 // error (1) instead of a usage error (2). A new command must be placed in one group or the other.
+
+namespace
+{
+
+// Global options as a user gives them for a box: host, user and password all present.
+cli::GlobalOptions loginGiven()
+{
+    cli::GlobalOptions globals;
+    globals.host = "127.0.0.1";
+    globals.user = "admin";
+    globals.password = "x";
+    globals.passwordGiven = true;
+    return globals;
+}
+
+} // namespace
+
 TEST(CliRefusals, EveryCommandWithoutItsArgumentsRefusesWithoutConnecting)
 {
     size_t checked = 0;
@@ -54,11 +71,7 @@ TEST(CliRefusals, EveryCommandWithoutItsArgumentsRefusesWithoutConnecting)
             continue;
         int connects = 0;
         std::ostringstream out, err;
-        cli::GlobalOptions globals;
-        globals.host = "127.0.0.1";
-        globals.user = "admin";
-        globals.password = "x";
-        globals.passwordGiven = true;
+        cli::GlobalOptions globals = loginGiven();
         cli::Context c{{}, out, err, &refuseToConnect, &connects, &globals};
         EXPECT_EQ(command->run(c), cli::ExitUsage);
         EXPECT_EQ(connects, 0);
@@ -111,11 +124,7 @@ TEST(CliRefusals, MalformedArgumentsAreRefusedWithTheReasonBeforeConnecting)
         ASSERT_NE(command, nullptr);
         int connects = 0;
         std::ostringstream out, err;
-        cli::GlobalOptions globals;
-        globals.host = "127.0.0.1";
-        globals.user = "admin";
-        globals.password = "x";
-        globals.passwordGiven = true;
+        cli::GlobalOptions globals = loginGiven();
         cli::Context c{k.args, out, err, &refuseToConnect, &connects, &globals};
         EXPECT_EQ(command->run(c), cli::ExitUsage);
         EXPECT_EQ(connects, 0);
@@ -389,11 +398,7 @@ TEST(CliRefusals, OneWordTooManyRefusesWithoutConnecting)
         ASSERT_NE(command, nullptr);
         int connects = 0;
         std::ostringstream out, err;
-        cli::GlobalOptions globals;
-        globals.host = "127.0.0.1";
-        globals.user = "admin";
-        globals.password = "x";
-        globals.passwordGiven = true;
+        cli::GlobalOptions globals = loginGiven();
         cli::Context c{
             std::vector<std::string>(line.begin() + 1, line.end()), out, err, &refuseToConnect, &connects, &globals};
         EXPECT_EQ(command->run(c), cli::ExitUsage);
