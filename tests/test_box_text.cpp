@@ -55,6 +55,20 @@ TEST(BoxText, ReadingFallsBackWithoutLosingBytes)
     EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));
     EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));
     EXPECT_TRUE(isValidUtf8("\xF4\x8F\xBF\xBF"));
+    // The smallest four-byte character is UTF-8, not an overlong form.
+    EXPECT_TRUE(isValidUtf8("\xF0\x90\x80\x80"));
+    EXPECT_FALSE(isValidUtf8("\xF0\x8F\xBF\xBF"));
+    // 0x80 is the first byte that is not ASCII: it is converted, never passed on as it is.
+    const std::string shown = fromBox("a\x80"
+                                      "b",
+                                      BoxEncoding::Gbk);
+    EXPECT_TRUE(isValidUtf8(shown)) << shown;
+    EXPECT_NE(shown, "a\x80"
+                     "b");
+    EXPECT_EQ(toBox("a\x80"
+                    "b",
+                    BoxEncoding::Gbk),
+              "a?b");
 }
 
 TEST(BoxText, CutsNeverSplitACharacter)
