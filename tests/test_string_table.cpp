@@ -1,5 +1,7 @@
 #include <StringTable.h>
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 using namespace quillon;
@@ -66,6 +68,39 @@ TEST(StringTable, StatusCodes)
     setUiLanguage(LanguageChinese);
     EXPECT_EQ(statusCodeText(404), "已存在其它连接");
     EXPECT_EQ(statusCodeText(501), "非法连接，或用户名和密码不正确");
+}
+
+// Every code a box can answer with reaches the user as its own message.
+TEST(StringTable, EveryBoxStatusHasItsMessage)
+{
+    LanguageGuard guard;
+    setUiLanguage(LanguageEnglish);
+    const std::pair<int, const char*> codes[] = {
+        {0, "unknown error."},
+        {1, "None data in receive message."},
+        {2, "disconnect"},
+        {200, "success."},
+        {300, "Same version, havn't upgrade."},
+        {301, "upgrading......"},
+        {302, "Finished ugrade, automatic reboot."},
+        {303, "illegal file, upgrade failed."},
+        {304, "don't upgrade at stb standby."},
+        {401, "illegal parameter, operation failed."},
+        {402, "illegal command, operation failed."},
+        {403, "channel does not exist, operation failed."},
+        {404, "already exist other connect"},
+        {501, "illegal connect, username or passwd invalid."},
+        {502, "illegal operation"},
+        {601, "channel does not exist, operation failed."},
+        {602, "no data"},
+        {603, "Play url invalid"},
+        {701, "Receiving......"},
+        {801, "IPTV not start"},
+    };
+    for (const auto& [code, text] : codes)
+        EXPECT_EQ(statusCodeText(code), text) << code;
+    setUiLanguage(LanguageChinese);
+    EXPECT_EQ(statusCodeText(801), "IPTV未启动");
 }
 
 TEST(StringTable, EveryGroupIsPresentInBothLanguages)

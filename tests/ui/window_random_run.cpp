@@ -1,5 +1,6 @@
 // The real window against an in-process simulated box, driven by seeded random user actions with
-// box faults in between. After every action: the window thread has not stalled past 2 s, and
+// box faults in between. After every action: the window thread has not stalled past 2 s (busy or
+// blocked; time it only waited for a CPU of a loaded machine is not its own), and
 // after a link loss the window is disconnected and out of its busy modes within 2 s. A sanitizer
 // report ends the process; every action is printed before it runs, so the seed and the list are
 // on the terminal whichever way it ends.
@@ -82,6 +83,24 @@ int64_t nowMs()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// Nanoseconds the calling thread has spent ready to run but waiting for a CPU, or -1 where the
+// system does not say.
+int64_t cpuWaitNs()
+{
+#ifdef __linux__
+    std::FILE* file = std::fopen("/proc/thread-self/schedstat", "r");
+    if (!file)
+        return -1;
+    unsigned long long running = 0;
+    unsigned long long waiting = 0;
+    const int read = std::fscanf(file, "%llu %llu", &running, &waiting);
+    std::fclose(file);
+    return read == 2 ? static_cast<int64_t>(waiting) : -1;
+#else
+    return -1;
+#endif
 }
 
 struct Options {
@@ -187,12 +206,14 @@ private:
         log.close();
     }
 
-    // A timer on the window thread: the longest gap between its ticks is the longest stall.
+    // A timer on the window thread: the longest gap between its ticks is the longest stall, less
+    // the time the thread spent ready to run but waiting for a CPU.
     void startStallClock()
     {
         stallClock_ = new QTimer(window_.get());
         stallClock_->setInterval(5);
         tick_.start();
+        lastCpuWait_ = cpuWaitNs();
         QObject::connect(stallClock_, &QTimer::timeout, window_.get(), [this] { noteTick(); });
         stallClock_->start();
     }
@@ -200,9 +221,12 @@ private:
     void noteTick()
     {
         const qint64 gap = tick_.restart();
+        const int64_t wait = cpuWaitNs();
+        const qint64 waited = wait >= 0 && lastCpuWait_ >= 0 ? (wait - lastCpuWait_) / 1000000 : 0;
+        lastCpuWait_ = wait;
         beat_.fetch_add(1);
-        if (gap > actionStall_)
-            actionStall_ = gap;
+        actionStall_ = std::max(actionStall_, std::max<qint64>(0, gap - waited));
+        actionGap_ = std::max(actionGap_, gap);
     }
 
     // Now and then a message box really opens (below); it is answered after a moment like a user
@@ -318,7 +342,9 @@ private:
         const bool linkWasUp = window_->linkState() == 1;
         linkDroppedInDialog_ = false;
         actionStall_ = 0;
+        actionGap_ = 0;
         tick_.restart();
+        lastCpuWait_ = cpuWaitNs();
         // A call that blocks the window thread delays the next tick of the stall clock, so the
         // gaps measure it; waits that run the event loop do not count as stalls.
         actionStarted_ = nowMs();
@@ -328,11 +354,14 @@ private:
         actionStarted_ = 0;
         bool ok = true;
         if (actionStall_ > kHangMs)
-            ok = fail(QString("the window thread stalled %1 ms").arg(actionStall_));
+            ok = fail(QString("the window thread stalled %1 ms (%2 ms between clock ticks)")
+                          .arg(actionStall_)
+                          .arg(actionGap_));
         if (ok && (((action == KillBox || action == DropLink) && linkWasUp) || linkDroppedInDialog_))
             ok = checkLinkLoss();
         qint64& longest = longestStall_[action];
         longest = std::max(longest, actionStall_);
+        longestGap_[action] = std::max(longestGap_[action], actionGap_);
         ++counts_[action];
         return ok;
     }
@@ -544,9 +573,11 @@ private:
         std::printf("seed %llu: %ld actions, %ld message boxes shown and answered, %s\n",
                     static_cast<unsigned long long>(options_.seed), total, dialogsShown_,
                     status == 0 ? "passed" : "FAILED");
-        std::printf("%-12s %8s %16s\n", "action", "count", "longest stall ms");
+        // The stall leaves out time spent waiting for a CPU; the gap between clock ticks does not.
+        std::printf("%-12s %8s %16s %16s\n", "action", "count", "longest stall ms", "longest gap ms");
         for (const auto& [action, n] : counts_)
-            std::printf("%-12s %8ld %16lld%s\n", kActionNames[action], n, static_cast<long long>(longestStall_[action]),
+            std::printf("%-12s %8ld %16lld %16lld%s\n", kActionNames[action], n,
+                        static_cast<long long>(longestStall_[action]), static_cast<long long>(longestGap_[action]),
                         longestStall_[action] > 100 ? "  > 100" : "");
         std::fflush(stdout);
     }
@@ -560,7 +591,9 @@ private:
     std::unique_ptr<TfrmMain> window_;
     QTimer* stallClock_ = nullptr;
     QElapsedTimer tick_;
+    int64_t lastCpuWait_ = -1;
     qint64 actionStall_ = 0;
+    qint64 actionGap_ = 0;
     bool dialogOpen_ = false;
     QElapsedTimer dialogClock_;
     int dialogWait_ = 0;
@@ -573,6 +606,7 @@ private:
     std::vector<Action> steps_;
     std::map<Action, long> counts_;
     std::map<Action, qint64> longestStall_;
+    std::map<Action, qint64> longestGap_;
 };
 
 } // namespace
