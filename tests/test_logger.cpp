@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -17,9 +18,11 @@
 using namespace quillon;
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
-class LoggerTest : public ::testing::Test {
+class LoggerTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -59,6 +62,29 @@ TEST_F(LoggerTest, LineFormatAndLevelWords)
     EXPECT_EQ(contents(), "2012/10/15 09:03:07.045 [INFO ] x:5\n"
                           "2012/10/15 09:03:07.045 [ERROR] bad thing\n"
                           "2012/10/15 09:03:07.045 [WARN ] careful\n");
+}
+
+// Without a test clock, lines carry the local date and time they were written at.
+TEST_F(LoggerTest, RealClockStampsTheLocalDateAndTime)
+{
+    auto stamp = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm parts{};
+        localtime_r(&now, &parts);
+        char text[32] = {};
+        std::strftime(text, sizeof text, "%Y/%m/%d %H:%M:%S", &parts);
+        return std::string(text);
+    };
+    Logger::instance().setClock({});
+    const std::string before = stamp();
+    Logger::instance().info("now");
+    const std::string after = stamp();
+    const std::string line = contents();
+    ASSERT_EQ(line.size(), std::string("2012/10/15 09:03:07.045 [INFO ] now\n").size()) << line;
+    const std::string written = line.substr(0, before.size());
+    EXPECT_TRUE(written >= before && written <= after) << written << " not in " << before << " .. " << after;
+    EXPECT_EQ(line.substr(before.size(), 1), ".");
+    EXPECT_EQ(line.substr(before.size() + 4), " [INFO ] now\n");
 }
 
 TEST_F(LoggerTest, AppendsToExistingFileAndCutsLongMessages)

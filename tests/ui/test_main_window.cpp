@@ -493,6 +493,10 @@ private slots:
         window.startStbClock(-1, true);
         QVERIFY(!timer->isActive());
         QCOMPARE(labelText(window, "lblCurrTimeValue"), QString("00:00:10 1970-01-01"));
+        // Day and month told apart, and the clock ticking once a second.
+        window.startStbClock(1700000000, true);
+        QCOMPARE(labelText(window, "lblCurrTimeValue"), QString("22:13:20 2023-11-14"));
+        QCOMPARE(timer->interval(), 1000);
     }
 
     void connectingTextCyclesThroughTwelveDots()
