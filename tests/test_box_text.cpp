@@ -37,6 +37,55 @@ TEST(BoxText, WhatTheBoxCannotHoldBecomesAQuestionMark)
               "a?b");
 }
 
+// Every lead byte against every second byte, checked against the table of well-formed UTF-8
+// sequences: the second byte's range depends on the lead, the others are 80..BF.
+TEST(BoxText, Utf8CheckFollowsTheTableOfWellFormedSequences)
+{
+    struct Lead {
+        int from, to, length, secondLow, secondHigh;
+    };
+    const Lead table[] = {
+        {0x00, 0x7F, 1, 0, 0},       {0xC2, 0xDF, 2, 0x80, 0xBF}, {0xE0, 0xE0, 3, 0xA0, 0xBF},
+        {0xE1, 0xEC, 3, 0x80, 0xBF}, {0xED, 0xED, 3, 0x80, 0x9F}, {0xEE, 0xEF, 3, 0x80, 0xBF},
+        {0xF0, 0xF0, 4, 0x90, 0xBF}, {0xF1, 0xF3, 4, 0x80, 0xBF}, {0xF4, 0xF4, 4, 0x80, 0x8F},
+    };
+    auto leadOf = [&](int c) -> const Lead* {
+        for (const Lead& lead : table)
+            if (c >= lead.from && c <= lead.to)
+                return &lead;
+        return nullptr;
+    };
+    int mismatches = 0;
+    for (int c = 0; c < 256; ++c) {
+        const Lead* lead = leadOf(c);
+        if (c > 0 && !lead) {
+            for (size_t more = 0; more <= 3; ++more)
+                EXPECT_FALSE(isValidUtf8(std::string(1, char(c)) + std::string(more, '\x80'))) << std::hex << c;
+        }
+        if (!lead || lead->length == 1)
+            continue;
+        for (int second = 0; second < 256; ++second) {
+            const bool wellFormed = second >= lead->secondLow && second <= lead->secondHigh;
+            for (char rest : {'\x80', '\xBF'}) {
+                std::string bytes{char(c), char(second)};
+                bytes.append(size_t(lead->length - 2), rest);
+                if (isValidUtf8(bytes) != wellFormed && ++mismatches <= 10)
+                    ADD_FAILURE() << std::hex << c << " " << second << " " << int(uint8_t(rest));
+                if (wellFormed) {
+                    // Cut short, or one byte after the second out of range, it is not UTF-8.
+                    EXPECT_FALSE(isValidUtf8(bytes.substr(0, bytes.size() - 1))) << std::hex << c << " " << second;
+                    if (lead->length > 2) {
+                        bytes[2] = '\xC0';
+                        EXPECT_FALSE(isValidUtf8(bytes)) << std::hex << c << " " << second;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_TRUE(isValidUtf8("a\x7F"));
+}
+
 TEST(BoxText, ReadingFallsBackWithoutLosingBytes)
 {
     // Valid UTF-8 from a box is taken as UTF-8 under either setting.
