@@ -191,11 +191,6 @@ bool parseBoxEncoding(std::string_view name, BoxEncoding& out)
     return false;
 }
 
-const char* boxEncodingName(BoxEncoding encoding)
-{
-    return encoding == BoxEncoding::Gbk ? "gbk" : "utf-8";
-}
-
 bool isValidUtf8(std::string_view bytes)
 {
     size_t at = 0;

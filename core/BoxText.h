@@ -17,7 +17,6 @@ BoxEncoding boxEncoding();
 
 // "gbk" or "utf-8" (any case; "utf8" too). False for anything else, `out` untouched.
 bool parseBoxEncoding(std::string_view name, BoxEncoding& out);
-const char* boxEncodingName(BoxEncoding encoding);
 
 // UTF-8 text as the box stores it. A character the box's encoding cannot hold, and a byte
 // that is not part of valid UTF-8, becomes '?'.

@@ -49,6 +49,18 @@ TEST(WorkbookReader, XlsXlsxAndOdsReadTheSame)
     }
 }
 
+// Dates are numbers with a date format in the file; they read as the spreadsheet shows them.
+TEST(WorkbookReader, XlsDateCellsReadAsShown)
+{
+    Sheet sheet;
+    std::string error;
+    ASSERT_TRUE(readWorkbook(kData + "/dates.xls", sheet, error)) << error;
+    EXPECT_EQ(sheet.cell(2, 1), "u1");
+    EXPECT_EQ(sheet.cell(2, 2), "2024-02-29");
+    EXPECT_EQ(sheet.cell(2, 3), "2024-02-29 13:05:09");
+    EXPECT_EQ(sheet.cell(2, 4), "13:05:09");
+}
+
 TEST(WorkbookReader, BrokenOrForeignFilesFailWithAReason)
 {
     const fs::path dir = fs::temp_directory_path() / ("quillon-wb-" + std::to_string(::getpid()));

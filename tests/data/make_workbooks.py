@@ -6,6 +6,7 @@ with soffice), python3-openpyxl (.xlsx as scripts write it), python3-odf (.ods).
 Run from this folder: /usr/bin/python3 make_workbooks.py
 The benchmark calls it with --bench DIR to write its two 10 000-row workbooks into DIR.
 """
+import datetime
 import os
 import shutil
 import subprocess
@@ -46,6 +47,19 @@ def write_xls(name, rows):
                 sheet.write(r, c, value)
     # A second sheet that must not be read.
     book.add_sheet("other").write(0, 0, "not this one")
+    book.save(name)
+
+
+def write_dates_xls(name):
+    """Date, date-time and time cells as spreadsheet programs keep them: numbers with a date format."""
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("accounts")
+    for c, title in enumerate(["user", "since", "changed", "at"]):
+        sheet.write(0, c, title)
+    sheet.write(1, 0, "u1")
+    sheet.write(1, 1, datetime.date(2024, 2, 29), xlwt.easyxf(num_format_str="YYYY-MM-DD"))
+    sheet.write(1, 2, datetime.datetime(2024, 2, 29, 13, 5, 9), xlwt.easyxf(num_format_str="YYYY-MM-DD HH:MM:SS"))
+    sheet.write(1, 3, datetime.time(13, 5, 9), xlwt.easyxf(num_format_str="HH:MM:SS"))
     book.save(name)
 
 
@@ -167,6 +181,7 @@ def main():
     write_xlsx("profiles.xlsx", SAMPLE)
     write_ods("profiles.ods", SAMPLE)
     write_xls("title-only.xls", [TITLES])
+    write_dates_xls("dates.xls")
     write_xlsx("title-case.xlsx", [["User"] + TITLES[1:], ["u1", "acc1"]])
     write_openpyxl("profiles-openpyxl.xlsx", SAMPLE)
     write_package("inline-rich.xlsx", INLINE_RICH)
