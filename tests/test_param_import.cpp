@@ -159,8 +159,9 @@ TEST(ParamImport, RefusedValuesGiveTheirRulesMessage)
 
 TEST(ParamImport, HdModesNullAndFieldValues)
 {
-    const std::pair<const char*, const char*> modes[] = {
-        {"5", "720p50Hz"}, {"720p50Hz", "720p50Hz"}, {"-1", "disable"}, {"1080P", "1080P"}};
+    const std::pair<const char*, const char*> modes[] = {{"5", "720p50Hz"},   {"720p50Hz", "720p50Hz"},
+                                                         {"-1", "disable"},   {"1080P", "1080P"},
+                                                         {"12", "1080p60Hz"}, {"0", "disable"}};
     for (const auto& [value, mode] : modes) {
         const ParamImport r = import(std::string("connecttype = 1\r\nHDVideoStandard = ") + value + "\r\n");
         EXPECT_TRUE(r.messages.empty()) << value;

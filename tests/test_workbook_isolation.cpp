@@ -73,8 +73,9 @@ std::string odsWithCell(const std::string& text, const ZipLie& lie = {})
         "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\">"
         "<office:body><office:spreadsheet><table:table table:name=\"S\"><table:table-row>"
         "<table:table-cell office:value-type=\"string\"><text:p>" +
-        text + "</text:p></table:table-cell></table:table-row></table:table></office:spreadsheet></office:body>"
-               "</office:document-content>";
+        text +
+        "</text:p></table:table-cell></table:table-row></table:table></office:spreadsheet></office:body>"
+        "</office:document-content>";
     return makeZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}, {"content.xml", content}}, lie);
 }
 
@@ -122,6 +123,8 @@ TEST(SheetStream, RoundTripAndRefusals)
     sheet.set(0, 0, "user");
     sheet.set(4, 2, std::string(70000, 'x'));
     sheet.set(1, 9, "beyond the kept columns");
+    // A cell longer than a record can carry arrives cut to what fits, not as a refused stream.
+    sheet.set(2, 1, std::string(kMaxSheetRecordBytes + 100, 'y'));
     const std::string stream = encodeSheet(sheet);
     for (size_t piece : {size_t(1), size_t(7), stream.size()}) {
         Sheet copy(3);
@@ -133,11 +136,12 @@ TEST(SheetStream, RoundTripAndRefusals)
         EXPECT_EQ(copy.columns(), 10);
         EXPECT_EQ(copy.cell(1, 1), "user");
         EXPECT_EQ(copy.cell(5, 3), std::string(70000, 'x'));
+        EXPECT_EQ(copy.cell(3, 2), std::string(kMaxSheetRecordBytes - 8, 'y'));
     }
-    for (const std::string& bad : {std::string("QWB1C\x08\0\0\0\xff\xff\xff\xff\0\0\0\0", 17),    // row far out
-                                   std::string("QWB1S\x08\0\0\0\0\0\0\x7f\x01\0\0\0", 17),       // rows far out
-                                   std::string("QWB1Z\0\0\0\0", 9), std::string("QWB1K\0\0\0\0K", 10),
-                                   std::string("QWB1C\x04\0\0\0abcd", 13)}) {
+    for (const std::string& bad :
+         {std::string("QWB1C\x08\0\0\0\xff\xff\xff\xff\0\0\0\0", 17), // row far out
+          std::string("QWB1S\x08\0\0\0\0\0\0\x7f\x01\0\0\0", 17),     // rows far out
+          std::string("QWB1Z\0\0\0\0", 9), std::string("QWB1K\0\0\0\0K", 10), std::string("QWB1C\x04\0\0\0abcd", 13)}) {
         Sheet copy;
         SheetStreamDecoder decoder(copy);
         EXPECT_FALSE(decoder.feed(bad));

@@ -16,7 +16,7 @@ namespace quillon
 //   'E' the reason the workbook could not be read (last record)
 //   'K' the sheet is complete (last record)
 constexpr std::string_view kSheetStreamMagic = "QWB1";
-constexpr uint32_t kMaxSheetRecordBytes = 1u << 20; // a cell holds at most 128 KiB of text
+constexpr uint32_t kMaxSheetRecordBytes = 1u << 20; // a longer cell is cut to fit one record
 
 // The records for a sheet that was read, or for a failure.
 std::string encodeSheet(const Sheet& sheet);
@@ -35,8 +35,8 @@ public:
 
     bool failed() const { return !error_.empty(); }
     const std::string& error() const { return error_; }
-    bool complete() const { return done_; }             // 'K' arrived
-    bool refused() const { return !reason_.empty(); }   // 'E' arrived
+    bool complete() const { return done_; }           // 'K' arrived
+    bool refused() const { return !reason_.empty(); } // 'E' arrived
     const std::string& reason() const { return reason_; }
     bool finished() const { return done_ || refused(); }
 

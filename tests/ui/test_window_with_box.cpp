@@ -194,6 +194,8 @@ private slots:
         QTimer::singleShot(0, &window, [&] {
             box.dropClient();
             QTRY_COMPARE_WITH_TIMEOUT(window.linkState(), uint8_t(0), 5000);
+            // The window has shown the loss: the page that asked is disabled under the question.
+            QTRY_VERIFY_WITH_TIMEOUT(!child<QWidget>(window, "shtremotepcap")->isEnabled(), 5000);
             auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!question)
                 return;
