@@ -40,14 +40,19 @@ inline QString labelText(QWidget& root, const char* name)
     return label ? label->text() : QStringLiteral("<missing %1>").arg(name);
 }
 
-// The Chinese text of string `id`, whatever the current language.
-inline QString chineseText(int id)
+// The text of string `id` in `language`, whatever the current language.
+inline QString textIn(uint8_t language, int id)
 {
     const uint8_t saved = uiLanguage();
-    setUiLanguage(LanguageChinese);
+    setUiLanguage(language);
     QString text = QString::fromStdString(loadUiString(id));
     setUiLanguage(saved);
     return text;
+}
+
+inline QString chineseText(int id)
+{
+    return textIn(LanguageChinese, id);
 }
 
 // A window without link threads (tests feed its queues), and one with short link time limits.

@@ -31,11 +31,7 @@ namespace
 
 QString zh(int id)
 {
-    const uint8_t saved = uiLanguage();
-    setUiLanguage(LanguageChinese);
-    QString text = QString::fromStdString(loadUiString(id));
-    setUiLanguage(saved);
-    return text;
+    return textIn(LanguageChinese, id);
 }
 
 ResSTBInfo sampleInfo()

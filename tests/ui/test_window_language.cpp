@@ -23,20 +23,12 @@ namespace
 
 QString zh(int id)
 {
-    const uint8_t saved = uiLanguage();
-    setUiLanguage(LanguageChinese);
-    QString text = QString::fromStdString(loadUiString(id));
-    setUiLanguage(saved);
-    return text;
+    return textIn(LanguageChinese, id);
 }
 
 QString en(int id)
 {
-    const uint8_t saved = uiLanguage();
-    setUiLanguage(LanguageEnglish);
-    QString text = QString::fromStdString(loadUiString(id));
-    setUiLanguage(saved);
-    return text;
+    return textIn(LanguageEnglish, id);
 }
 
 bool hasHan(const QString& text)
