@@ -2,6 +2,7 @@
 #include <ParamFile.h>
 #include <ParamImport.h>
 #include <Utdatacheck.h>
+#include <Logger.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include <unistd.h>
 
@@ -155,6 +157,129 @@ TEST(ParamImport, RefusedValuesGiveTheirRulesMessage)
             true)
             << line;
     }
+}
+
+// Every checked key, by its rule: each allowed value is stored as the box gets it, a refused one
+// gives its message (to the user and as an error line in the log) and leaves the field unset, and
+// a missing one leaves only a warning in the log. Faults caught: a key checked by another key's
+// rule or under another key's name, a list narrowed at either end, a refused or missing value
+// that still fills the field, a warning shown to the user or an error kept from the log.
+TEST(ParamImport, EveryCheckedKeyByItsRule)
+{
+    struct Rule {
+        const char* key;
+        std::vector<std::string> accepted; // each is stored as written, unless `stored` says otherwise
+
+        std::string refused;
+        std::string refusedMessage;
+        std::string missingWarning;
+        std::vector<std::string> stored = {};
+    };
+    const std::vector<std::string> switches = {"0", "1"};
+    const Rule rules[] = {
+        {"stbIP", {"10.1.2.3"}, "10.1.2.256", "stbIP isn't a valid ip.", "stbIP not set."},
+        {"gateway", {"192.168.0.1"}, "192.168.0", "gateway isn't a valid ip.", "gateway not set."},
+        {"netmask", {"255.255.255.0"}, "255.255.0", "netmask isn't a valid ip.", "netmask not set."},
+        {"dns", {"8.8.8.8"}, "dns.example", "dns isn't a valid ip.", "dns not set."},
+        {"timeZone",
+         {"-12", "0", "13"},
+         "UTC",
+         "timeZone is a invalid value.",
+         "timeZone not set.",
+         {"UTC -12:00", "UTC +00:00", "UTC +13:00"}},
+        {"QoSLogSwitch", switches, "2", "QoSLogSwitch isn't 0 or 1.", "QoSLogSwitch not set."},
+        {"LogUploadInterval",
+         {"0", "3600", "-5"},
+         "1e3",
+         "LogUploadInterval isn't a integer.",
+         "LogUploadInterval not set."},
+        {"browser_log_switch", switches, "-1", "BrowserLogSwitch isn't 0 or 1.", "BrowserLogSwitch not set."},
+        {"TMSEnable", switches, "yes", "TMSEnable isn't 0 or 1.", "TMSEnable not set."},
+        {"TMSHeartBit", switches, "10", "TMSHeartBit isn't 0 or 1.", "TMSHeartBit not set."},
+        {"telnetServiceEnable", switches, "01", "telnetServiceEnable isn't 0 or 1.", "telnetServiceEnable not set."},
+        {"TMSHeartBitInterval",
+         {"60", "0"},
+         "6o",
+         "TMSHeartBitInterval isn't a integer.",
+         "TMSHeartBitInterval not set."},
+        {"SDVideoStandard",
+         {"PAL", "NTSC"},
+         "ntsc",
+         "SDVideoStandard isn't in {PAL,NTSC}",
+         "Not found SDVideoStandard."},
+        {"antiFlickerSwitch", switches, "2", "antiFlickerSwitch isn't 0 or 1.", "antiFlickerSwitch not set."},
+        {"channelSwitchMode",
+         {"normal", "smooth switch", "last picture"},
+         "smooth",
+         "channelSwitchMode isn't in {normal,smooth switch,last picture}",
+         "Not found channelSwitchMode."},
+        {"AspectRatio", switches, "2", "AspectRatio isn't 0 or 1.", "AspectRatio not set."},
+        {"TransportProtocol",
+         {"0", "1", "2", "3"},
+         "-1",
+         "TransportProtocol isn't in {0,1,2,3}",
+         "TransportProtocol not set."},
+        {"workModel",
+         {"set_work_mode", "set_test_mode", "set_autotest_mode", "set_scriptrecord_mode"},
+         "work",
+         "workModel isn't in {set_work_mode,set_test_mode,set_autotest_mode,set_scriptrecord_mode}",
+         "Not found workModel."},
+        {"directplay", {"0", "1", "2"}, "3", "directplay isn't in {0,1,2}", "directplay not set."},
+        {"qv_op_CAregister",
+         {"0", "1", "2", "3", "4"},
+         "x",
+         "qv_op_CAregister isn't a integer.",
+         "qv_op_CAregister not set."},
+    };
+    namespace fs = std::filesystem;
+    const fs::path logPath = fs::temp_directory_path() / ("quillon-import-log-" + std::to_string(::getpid()));
+    fs::remove(logPath);
+    Logger::instance().setFileName(logPath.string());
+    const auto logText = [&] {
+        std::ifstream in(logPath, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const ConfigInfo unset;
+    for (const Rule& rule : rules) {
+        const int index = configKeyIndex(rule.key);
+        ASSERT_GE(index, 0) << rule.key;
+        EXPECT_TRUE(configKeyIsChecked(index)) << rule.key;
+        for (size_t i = 0; i < rule.accepted.size(); ++i) {
+            const std::string& value = rule.accepted[i];
+            const ParamImport r = import(std::string(rule.key) + " = " + value + "\r\n" + kValidBase);
+            EXPECT_TRUE(r.messages.empty()) << rule.key << "=" << value << ": " << r.messageText();
+            EXPECT_EQ(encodeConfigValue(index, r.config), rule.stored.empty() ? value : rule.stored[i]) << rule.key;
+        }
+
+        fs::remove(logPath);
+        const ParamImport refused = import(std::string(rule.key) + " = " + rule.refused + "\r\n" + kValidBase);
+        EXPECT_EQ(refused.messages, std::vector<std::string>{rule.refusedMessage}) << rule.key;
+        EXPECT_EQ(encodeConfigValue(index, refused.config), encodeConfigValue(index, unset)) << rule.key;
+        EXPECT_NE(logText().find("[ERROR] " + rule.refusedMessage), std::string::npos) << rule.key;
+
+        for (const char* absent : {"", "null"}) {
+            fs::remove(logPath);
+            const std::string line = *absent ? std::string(rule.key) + " = " + absent + "\r\n" : std::string();
+            const ParamImport missing = import(line + kValidBase);
+            EXPECT_TRUE(missing.messages.empty()) << rule.key << ": " << missing.messageText();
+            EXPECT_EQ(encodeConfigValue(index, missing.config), encodeConfigValue(index, unset)) << rule.key;
+            EXPECT_NE(logText().find("[WARN ] " + rule.missingWarning), std::string::npos)
+                << rule.key << " " << (*absent ? "null" : "absent") << ":\n"
+                << logText();
+        }
+    }
+    // The user's messages come in the order the keys are read: the terminal-management switches
+    // and the telnet switch before the heartbeat interval, the video group after them.
+    EXPECT_EQ(messagesOf("workModel = x\r\nTMSHeartBitInterval = x\r\ntelnetServiceEnable = 2\r\n"
+                         "TMSHeartBit = 2\r\nSDVideoStandard = x\r\ndns = x\r\n" +
+                         kValidBase),
+              (std::vector<std::string>{"dns isn't a valid ip.", "TMSHeartBit isn't 0 or 1.",
+                                        "telnetServiceEnable isn't 0 or 1.", "TMSHeartBitInterval isn't a integer.",
+                                        "SDVideoStandard isn't in {PAL,NTSC}",
+                                        "workModel isn't in {set_work_mode,set_test_mode,set_autotest_mode,"
+                                        "set_scriptrecord_mode}"}));
+    Logger::instance().setFileName("log.txt");
+    fs::remove(logPath);
 }
 
 TEST(ParamImport, HdModesNullAndFieldValues)
