@@ -120,6 +120,32 @@ TEST(CsvWorkbook, WideRowsKeepOnlyTheRequestedColumns)
     EXPECT_EQ(sheet.cell(2, 1), "x");
 }
 
+// The edges of the text form. Faults caught: a lone CR taken as a row end, a quote in the middle
+// of a field taken as the start of a quoted one, text after a closing quote dropped, a CR LF in
+// quotes ending the row, and the sheet's limits off by one either way.
+TEST(CsvWorkbook, EdgesOfTheTextForm)
+{
+    const Sheet sheet = readCsv("a\rb,x\"y\"z,\"q\"tail\r\n\"one\r\ntwo\",\"\",last\r\n");
+    EXPECT_EQ(sheet.cell(1, 1), "a\rb");
+    EXPECT_EQ(sheet.cell(1, 2), "x\"y\"z");
+    EXPECT_EQ(sheet.cell(1, 3), "qtail");
+    EXPECT_EQ(sheet.cell(2, 1), "one\r\ntwo");
+    EXPECT_EQ(sheet.cell(2, 2), "");
+    EXPECT_EQ(sheet.cell(2, 3), "last");
+    EXPECT_EQ(sheet.rows(), 2);
+
+    std::string widest(kMaxSheetColumns - 1, ',');
+    EXPECT_EQ(readCsv(widest + "end").columns(), kMaxSheetColumns);
+    readCsv(widest + ",one too many", false);
+
+    std::string tallest;
+    tallest.reserve(2 * kMaxSheetRows + 8);
+    for (int32_t r = 0; r < kMaxSheetRows; ++r)
+        tallest += "x\n";
+    EXPECT_EQ(readCsv(tallest).rows(), kMaxSheetRows);
+    readCsv(tallest + "one too many\n", false);
+}
+
 TEST(CellText, NumbersAsASpreadsheetShowsThem)
 {
     EXPECT_EQ(formatCellNumber(42.0), "42");
