@@ -1,5 +1,7 @@
 #include <BoxText.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 using namespace quillon;
@@ -128,6 +130,35 @@ TEST(BoxText, CutsNeverSplitACharacter)
     EXPECT_EQ(cutBoxBytes(gbk, 99, BoxEncoding::Gbk), gbk);
     EXPECT_EQ(cutBoxBytes("a中", 3, BoxEncoding::Utf8), "a");
     EXPECT_EQ(cutBoxBytes("a中", 4, BoxEncoding::Utf8), "a中");
+}
+
+// Texts longer than the converter's working buffer, with bad bytes on either side of where the
+// buffer fills. Faults caught: output lost or repeated when the buffer fills, a bad byte after a
+// full buffer taken as the end of the text, a GBK lead byte at the end of a cut counted as whole.
+TEST(BoxText, LongTextsConvertWholeAcrossTheConvertersBuffer)
+{
+    // The text of the first `count` characters, in UTF-8 and in GBK: every seventh is ASCII.
+    const auto text = [](int from, int count, bool inGbk) {
+        std::string out;
+        for (int i = from; i < from + count; ++i)
+            out += i % 7 == 0 ? "x" : (inGbk ? "\xD6\xD0" : "中");
+        return out;
+    };
+    const int total = 1500;
+    EXPECT_EQ(toBox(text(0, total, false), BoxEncoding::Gbk), text(0, total, true));
+    EXPECT_EQ(fromBox(text(0, total, true), BoxEncoding::Gbk), text(0, total, false));
+
+    for (int at : {300, 511, 512, 600, 1024, total - 1}) {
+        const std::string broken = text(0, at, true) + "\xFF" + text(at, total - at, true);
+        EXPECT_EQ(fromBox(broken, BoxEncoding::Gbk), text(0, at, false) + "\xEF\xBF\xBD" + text(at, total - at, false))
+            << at;
+        const std::string emoji = text(0, at, false) + "\xF0\x9F\x98\x80" + text(at, total - at, false);
+        EXPECT_EQ(toBox(emoji, BoxEncoding::Gbk), text(0, at, true) + "?" + text(at, total - at, true)) << at;
+    }
+
+    EXPECT_EQ(cutBoxBytes("ab\xD6", 2, BoxEncoding::Gbk), "ab");
+    EXPECT_EQ(cutBoxBytes("ab\xD6\xD0", 3, BoxEncoding::Gbk), "ab");
+    EXPECT_EQ(cutBoxBytes("ab\xD6\xD0x", 4, BoxEncoding::Gbk), "ab\xD6\xD0");
 }
 
 TEST(BoxText, SettingAndNames)
