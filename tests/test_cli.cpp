@@ -1,6 +1,7 @@
 #include "CliFixture.h"
 
 #include <Command.h>
+#include <FreeCommand.h>
 #include <LinkSession.h>
 #include <StringTable.h>
 
@@ -87,6 +88,11 @@ TEST_F(Cli, CommandsPrintReadValuesAndRefusals)
     EXPECT_EQ(run("cmd", {"ioctl^bogus^null"}), ExitError);
     EXPECT_EQ(err.str(), "illegal command, operation failed.\n");
     EXPECT_EQ(run("cmd", {"reboot"}), ExitUsage);
+    // A command longer than a frame holds is a usage error, refused before anything is sent.
+    const size_t sent = box->frames().size();
+    EXPECT_EQ(run("cmd", {"read^" + std::string(kMaxFreeCommandBytes, 'K') + "^null"}), ExitUsage);
+    EXPECT_NE(err.str().find("command too long"), std::string::npos) << err.str();
+    EXPECT_EQ(box->frames().size(), sent);
 }
 
 TEST_F(Cli, ChannelsAndLogParams)

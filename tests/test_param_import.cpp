@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace quillon;
@@ -352,7 +353,8 @@ TEST(ParamFile, ExportWriterFormat)
 
 // The import button and import-params refuse what is no parameter file, naming it and why.
 // Faults caught: a folder or a huge file read anyway (a hang, or memory gone), a missing file
-// taken as an empty import that then asks for values, the path left out of the message.
+// taken as an empty import that then asks for values, the path left out of the message, a pipe or
+// a device opened (a read that waits forever, or an empty import).
 TEST(ParamFile, WhatIsNoParameterFileIsRefusedByName)
 {
     namespace fs = std::filesystem;
@@ -365,7 +367,10 @@ TEST(ParamFile, WhatIsNoParameterFileIsRefusedByName)
     }
     fs::resize_file(huge, kParamFileMax + 1); // sparse: no disk is used
     const std::string missing = (dir / "missing.ini").string();
+    const std::string fifo = (dir / "pipe.ini").string(); // reading it would wait for a writer forever
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
     const std::pair<std::string, std::string> cases[] = {
+        {"/dev/null", "/dev/null: not a regular file"},
         {missing, missing + ": " + std::strerror(ENOENT)},
         {(dir / "folder.ini").string(), (dir / "folder.ini").string() + ": not a regular file"},
         {huge, huge + ": too large for a parameter file"},
@@ -376,6 +381,13 @@ TEST(ParamFile, WhatIsNoParameterFileIsRefusedByName)
         EXPECT_FALSE(loadParamFile(path, import, error)) << path;
         EXPECT_EQ(error, said);
         EXPECT_TRUE(import.messages.empty()) << path;
+    }
+    // A pipe last, and only when the device was refused: were it opened, the read would wait.
+    if (!HasFailure()) {
+        ParamImport import;
+        std::string error;
+        EXPECT_FALSE(loadParamFile(fifo, import, error));
+        EXPECT_EQ(error, fifo + ": not a regular file");
     }
     fs::resize_file(huge, kParamFileMax); // at the limit it is read
     ParamImport import;
