@@ -421,7 +421,7 @@ private slots:
         }
         w.type("edtPcapTime", " 60 ");
         w.type("edtPcapFilesize", "");
-        w.type("edtpcapport", "");
+        w.type("edtpcapport", "2222");
         w.type("edtpcapip", "10.0.0.5");
         Dialogs::setNextQuestionAnswer(false);
         w.click("btnPcap");
@@ -437,6 +437,7 @@ private slots:
         QCOMPARE(pcap->captureTime, std::string(" 60 "));
         QCOMPARE(pcap->maxFileSize, std::string());
         QCOMPARE(pcap->serverIp, std::string("10.0.0.5"));
+        QCOMPARE(pcap->serverPort, std::string("2222"));
         QCOMPARE(w.window.windowMode(), int8_t(Busy));
         // The running capture is shown, not the earlier check's "pcap port error".
         QCOMPARE(w.window.statusText(), QString::fromUtf8("正在抓包..."));
