@@ -40,8 +40,16 @@ struct ZipLie {
     uint32_t unpacked = 0; // 0: the true size
 };
 
+// What zip writers add to each part and a reader must step over: extra fields (time stamps, as
+// many tools write them, differing between the local header and the directory) and a comment.
+struct ZipDecor {
+    std::string localExtra;
+    std::string centralExtra;
+    std::string comment;
+};
+
 // A zip of stored (uncompressed) parts, so a test can write any package and damage it by offset.
-inline std::string makeZip(const Parts& parts, const ZipLie& lie = {})
+inline std::string makeZip(const Parts& parts, const ZipLie& lie = {}, const ZipDecor& decor = {})
 {
     std::string body, dir;
     const std::string zeros(12, '\0');
@@ -59,14 +67,14 @@ inline std::string makeZip(const Parts& parts, const ZipLie& lie = {})
         const size_t offset = body.size();
         body += "PK\3\4\x14" + zeros.substr(0, 3) + method + zeros.substr(0, 5);
         put(body, {crc32(plain), data.size(), unpacked}, 4);
-        put(body, {name.size(), 0}, 2);
+        put(body, {name.size(), decor.localExtra.size()}, 2);
         dir += std::string("PK\1\2\x14\0\x14", 7) + zeros.substr(0, 3) + method + zeros.substr(0, 5);
         put(dir, {crc32(plain), data.size(), unpacked}, 4);
-        put(dir, {name.size()}, 2);
-        dir += zeros;
+        put(dir, {name.size(), decor.centralExtra.size(), decor.comment.size()}, 2);
+        dir += zeros.substr(0, 8);
         put(dir, {offset}, 4);
-        body += name + data;
-        dir += name;
+        body += name + decor.localExtra + data;
+        dir += name + decor.centralExtra + decor.comment;
     }
     std::string end = "PK\5\6" + zeros.substr(0, 4);
     put(end, {parts.size(), parts.size()}, 2);

@@ -159,6 +159,29 @@ TEST(XlsxWorkbook, DamagedFilesFailWithAReason)
     }
 }
 
+// Extra fields and comments on the parts, as archivers and some writers add them, are stepped
+// over. Faults caught: the directory walk skipping the name and extra field but not the comment
+// (parts after the first lost, or the package refused), the local header's extra field taken as
+// the part's data.
+TEST(XlsxWorkbook, PartsWithExtraFieldsAndCommentsRead)
+{
+    const std::string timeStamp = std::string("UT\x05\0\x03", 5) + std::string("\x10\x20\x30\x40", 4);
+    const ZipDecor decors[] = {
+        {timeStamp, timeStamp.substr(0, 9), ""},
+        {"", "", "a comment on every part"},
+        {timeStamp + timeStamp, timeStamp, std::string(300, 'c')},
+    };
+    for (const ZipDecor& decor : decors) {
+        Sheet sheet;
+        std::string error;
+        ASSERT_TRUE(
+            readsAs(makeZip(package("<row><c t=\"s\"><v>0</v></c><c><v>7</v></c></row>"), {}, decor), sheet, error))
+            << error << " (comment of " << decor.comment.size() << " bytes)";
+        EXPECT_EQ(sheet.cell(1, 1), "x");
+        EXPECT_EQ(sheet.cell(1, 2), "7");
+    }
+}
+
 // Each part of the package and each field of a cell that a hostile file can get wrong.
 TEST(XlsxWorkbook, MalformedPackagesFailWithAReason)
 {
@@ -184,8 +207,9 @@ TEST(XlsxWorkbook, MalformedPackagesFailWithAReason)
     }
     EXPECT_EQ(sheet.cell(2, 2), "1");
     // The last character there is, and references that are in range, read as text.
-    ASSERT_TRUE(readsAs(makeZip(package("<row><c r=\"A1\" t=\"inlineStr\"><is><t>&#x10FFFF;&amp;&#65;</t></is></c></row>")),
-                        sheet, error))
+    ASSERT_TRUE(
+        readsAs(makeZip(package("<row><c r=\"A1\" t=\"inlineStr\"><is><t>&#x10FFFF;&amp;&#65;</t></is></c></row>")),
+                sheet, error))
         << error;
     EXPECT_EQ(sheet.cell(1, 1), "\xF4\x8F\xBF\xBF&A");
 
