@@ -81,7 +81,8 @@ std::string odsWithCell(const std::string& text, const ZipLie& lie = {})
 
 } // namespace
 
-// The reader's own faults: a crash, a hang, a flood, a lie and silence each become a clear error.
+// The reader's own faults: a crash, a spin, a hang, a flood, a lie and silence each become a clear
+// error that says which.
 TEST_F(WorkbookIsolation, AReaderThatFailsBecomesAClearError)
 {
     const std::string book = write("book.csv", "user\nu1\n");
@@ -89,6 +90,15 @@ TEST_F(WorkbookIsolation, AReaderThatFailsBecomesAClearError)
     EXPECT_NE(failureOf(book).find("signal 11"), std::string::npos);
     fakeReader("kill -ABRT $$");
     EXPECT_NE(failureOf(book).find("signal 6"), std::string::npos);
+
+    // A reader that spins on its processor limit, and one killed from outside, each say so.
+    WorkbookReaderLimits spinning;
+    spinning.cpuSeconds = 1;
+    spinning.wallTime = std::chrono::seconds(30);
+    fakeReader("while :; do :; done");
+    EXPECT_NE(failureOf(book, spinning).find("the reader ran out of processor time"), std::string::npos);
+    fakeReader("kill -KILL $$");
+    EXPECT_NE(failureOf(book).find("the reader was stopped"), std::string::npos);
 
     WorkbookReaderLimits quick;
     quick.wallTime = std::chrono::milliseconds(300);
