@@ -376,6 +376,33 @@ private slots:
         QCOMPARE(QString::fromStdString(readWholeFile(utf8(filteredPath))), QString("Usb later\r\n"));
     }
 
+    // Datagrams the kernel dropped for a full receive buffer are counted on the status bar, with
+    // their own words. Fault caught: the count shown with another message's text.
+    void kernelDropsAreShownAsLost()
+    {
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        LogViewer& viewer = window.logPage().viewer();
+        LiveLogReceiver::Options options = loopback(freeUdpPort());
+        options.receiveBuffer = 2048; // a few datagrams: a burst overflows it
+        viewer.setLiveLogOptions(options);
+        child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(true);
+        QVERIFY(viewer.receiver().running());
+        UdpSender sender(options.port);
+        const std::string row(1000, 'b');
+        for (int i = 0; i < 3000; ++i)
+            sender.send(row);
+        QTest::qWait(200);
+        sender.send("after the burst"); // carries the kernel's count of the drops before it
+        QTRY_VERIFY_WITH_TIMEOUT(viewer.receiver().stats().received >= 1, 5000);
+        QTest::qWait(300);
+        const uint64_t lost = viewer.receiver().stats().kernelDropped;
+        if (lost == 0)
+            QSKIP("the kernel dropped nothing or does not count its drops here");
+        QTRY_COMPARE_WITH_TIMEOUT(window.statusText(), QString::number(lost) + QString::fromUtf8(" 条丢失"), 5000);
+        child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(false);
+    }
+
     // Faults caught: the name rules of the save dialogs; a loaded file's filtered rows not
     // saved at once; an overlong line ending the loading.
     void savePathsAndLoadedFiles()
