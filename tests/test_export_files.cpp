@@ -66,6 +66,24 @@ TEST_F(ExportFiles, AFileInAMissingFolderIsAFailure)
     expectFailed(channels.get(), missing / "channels.txt");
 }
 
+// A full disk, where every byte still fits the write buffer and the failure only shows when the
+// file is closed. Fault caught: the close's error dropped, so a file that never reached the disk
+// is reported as exported.
+TEST_F(ExportFiles, AFullDiskIsAFailure)
+{
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full here";
+    ReqExportParams params;
+    params.fileName = "/dev/full";
+    ReqExportChannelList channels;
+    channels.fileName = "/dev/full";
+    for (const std::unique_ptr<Response>& r : {run(params), run(channels)}) {
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, STA_ERROR);
+        EXPECT_EQ(r->message, loadUiString(405) + ": /dev/full");
+    }
+}
+
 TEST_F(ExportFiles, AReadOnlyFolderIsAFailure)
 {
     QUILLON_RUN_UNPRIVILEGED();

@@ -63,20 +63,25 @@ protected:
     fs::path dir;
 };
 
-// An OpenDocument spreadsheet of one cell holding `text` (XML as written in content.xml).
-std::string odsWithCell(const std::string& text, const ZipLie& lie = {})
+// An OpenDocument spreadsheet of one row of cells (XML as written in content.xml).
+std::string odsWithRow(const std::string& cells, const ZipLie& lie = {})
 {
     const std::string content =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
         "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
         "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\">"
-        "<office:body><office:spreadsheet><table:table table:name=\"S\"><table:table-row>"
-        "<table:table-cell office:value-type=\"string\"><text:p>" +
-        text +
-        "</text:p></table:table-cell></table:table-row></table:table></office:spreadsheet></office:body>"
-        "</office:document-content>";
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+        "xmlns:of=\"urn:oasis:names:tc:opendocument:xmlns:of:1.2\" office:version=\"1.2\">"
+        "<office:body><office:spreadsheet><table:table table:name=\"S\"><table:table-row>" +
+        cells + "</table:table-row></table:table></office:spreadsheet></office:body></office:document-content>";
     return makeZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}, {"content.xml", content}}, lie);
+}
+
+// One text cell holding `text`.
+std::string odsWithCell(const std::string& text, const ZipLie& lie = {})
+{
+    return odsWithRow("<table:table-cell office:value-type=\"string\"><text:p>" + text + "</text:p></table:table-cell>",
+                      lie);
 }
 
 } // namespace
@@ -162,6 +167,32 @@ TEST(SheetStream, RoundTripAndRefusals)
     ASSERT_TRUE(decoder.feed(encodeSheetFailure("broken")));
     EXPECT_TRUE(decoder.refused());
     EXPECT_EQ(decoder.reason(), "broken");
+}
+
+// Cells as a spreadsheet shows them, through the isolated reader: numbers and the results of
+// formulas without a trailing ".000000", dates with their time unless it is midnight. Faults
+// caught: a formula's result printed in another number format than a typed number, a time of
+// 00:00:05 taken for midnight.
+TEST_F(WorkbookIsolation, OpenDocumentNumbersFormulasAndDatesReadAsShown)
+{
+    const std::string row =
+        "<table:table-cell office:value-type=\"float\" office:value=\"7\"><text:p>7</text:p></table:table-cell>"
+        "<table:table-cell table:formula=\"of:=40+2\" office:value-type=\"float\" office:value=\"42\">"
+        "<text:p>42</text:p></table:table-cell>"
+        "<table:table-cell table:formula=\"of:=1/4\" office:value-type=\"float\" office:value=\"0.25\">"
+        "<text:p>0.25</text:p></table:table-cell>"
+        "<table:table-cell office:value-type=\"date\" office:date-value=\"2024-02-29T00:00:05\">"
+        "<text:p>x</text:p></table:table-cell>"
+        "<table:table-cell office:value-type=\"date\" office:date-value=\"2024-02-29\">"
+        "<text:p>x</text:p></table:table-cell>";
+    Sheet sheet;
+    std::string error;
+    ASSERT_TRUE(readWorkbook(write("values.ods", odsWithRow(row)), sheet, error)) << error;
+    EXPECT_EQ(sheet.cell(1, 1), "7");
+    EXPECT_EQ(sheet.cell(1, 2), "42");
+    EXPECT_EQ(sheet.cell(1, 3), "0.25");
+    EXPECT_EQ(sheet.cell(1, 4), "2024-02-29 00:00:05");
+    EXPECT_EQ(sheet.cell(1, 5), "2024-02-29");
 }
 
 // Hostile files that took the process down, or most of the machine, with the parsing libraries.
