@@ -38,7 +38,7 @@ std::vector<std::string> lines(const std::string& text)
 
 } // namespace
 
-TEST_F(Cli, InfoPrintsEveryKeyInOrder)
+TEST_F(Cli, InfoPrintsEveryKeyInOrderWithItsValue)
 {
     ASSERT_EQ(run("info", {}), ExitOk) << err.str();
     const auto l = lines(out.str());
@@ -48,6 +48,14 @@ TEST_F(Cli, InfoPrintsEveryKeyInOrder)
     EXPECT_EQ(l[18], "timeZone = 8");
     EXPECT_EQ(l[19].rfind("localTime = ", 0), 0u);
     EXPECT_EQ(l[24], "ChipId = 0x7425B0");
+    // Every line holds the box's own value of its key (the clock goes on, and the time zone is
+    // shown in hours, as above).
+    // Fault caught: two values printed under each other's key.
+    for (size_t i = 0; i < l.size(); ++i) {
+        const std::string key = kStbInfoKeys[i];
+        if (key != "localTime" && key != "timeZone")
+            EXPECT_EQ(l[i], key + " = " + box->value(key));
+    }
 }
 
 TEST_F(Cli, ConfigPrintsAParameterFileWithUnsetValuesEmpty)
