@@ -40,6 +40,7 @@ std::vector<std::string> lines(const std::string& text)
 
 TEST_F(Cli, InfoPrintsEveryKeyInOrderWithItsValue)
 {
+    box->setValue("dns", "192.168.1.53"); // not the gateway's address, so that a swap shows
     ASSERT_EQ(run("info", {}), ExitOk) << err.str();
     const auto l = lines(out.str());
     ASSERT_EQ(l.size(), 25u);
