@@ -1,6 +1,12 @@
+#include <BoxText.h>
 #include <IniFile.h>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
 
 using namespace quillon;
 
@@ -28,4 +34,44 @@ TEST(IniFile, WritesInPlaceWithCrLf)
     IniFile empty;
     empty.setValue("s", "k", "v");
     EXPECT_EQ(empty.text(), "[s]\r\nk=v\r\n");
+}
+
+// A file the box reads is in the box's encoding on disk and UTF-8 here. Faults caught: Chinese
+// values read or written as the raw bytes of the other encoding, a missing file taken as an
+// error (or a folder as an empty file), a value cut at its own "=", a header's blanks or a key's
+// case making a section or key unreachable, a write going to a repeated section.
+TEST(IniFile, BoxFilesAndTheEdgesOfTheFormat)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("quillon-ini-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "folder.ini");
+    const fs::path file = dir / "account.ini";
+    // "[ 帐号 ]" / "名=中文" / "url = http://h/?a=1&b=2" / "no equals sign", in GBK
+    std::ofstream(file, std::ios::binary)
+        << "[ \xD5\xCA\xBA\xC5 ]\r\n\xC3\xFB=\xD6\xD0\xCE\xC4\r\n"
+           "url = http://h/?a=1&b=2\r\nno equals sign\r\n[\xD5\xCA\xBA\xC5]\r\nx=second\r\n";
+    setBoxEncoding(BoxEncoding::Gbk);
+    IniFile ini;
+    ASSERT_TRUE(ini.loadBoxFile(file.string()));
+    EXPECT_FALSE(ini.modified());
+    EXPECT_EQ(ini.value("帐号", "名"), "中文");
+    EXPECT_EQ(ini.value("帐号", "URL"), "http://h/?a=1&b=2");
+    EXPECT_EQ(ini.value("帐号", "no equals sign", "none"), "none");
+    EXPECT_EQ(ini.value("帐号", "x", "none"), "none"); // the repeated section is not reached
+
+    ini.setValue("帐号", "x", "第一");
+    ini.setValue("帐号", "名", "新");
+    const std::string bytes = ini.boxText();
+    EXPECT_NE(bytes.find("\xC3\xFB=\xD0\xC2\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("no equals sign\r\nx=\xB5\xDA\xD2\xBB\r\n"), std::string::npos) << "after the last line";
+    EXPECT_NE(bytes.find("x=second"), std::string::npos); // the repeated section is left as it was
+    EXPECT_EQ(bytes.find("\xE4"), std::string::npos);     // no UTF-8 lead byte of these characters
+
+    IniFile none;
+    EXPECT_TRUE(none.loadBoxFile((dir / "missing.ini").string()));
+    EXPECT_EQ(none.text(), "");
+    IniFile folder;
+    EXPECT_FALSE(folder.loadBoxFile((dir / "folder.ini").string()));
+    fs::remove_all(dir);
 }
