@@ -446,6 +446,20 @@ TEST(CliLog, AProgramInAReadOnlyFolderLogsInTheStateFolder)
         runProcess(program.string(), args, {{"XDG_STATE_HOME", std::nullopt}, {"HOME", root.string()}});
     EXPECT_EQ(home.status, 1);
     EXPECT_TRUE(fs::exists(root / ".local" / "state" / "quillon" / "quillon-cli.log"));
+
+    // Not an installed program's folder, but one it cannot write to (a program unpacked and
+    // made read-only): the state folder too. Fault caught: a folder taken as writable because it
+    // can be read, so the log is lost ("Could not open file.").
+    fs::create_directories(root / "unpacked");
+    const fs::path unpacked = root / "unpacked" / "quillon-cli";
+    fs::copy_file(kCli, unpacked);
+    ASSERT_EQ(::chmod((root / "unpacked").c_str(), 0555), 0);
+    const ProcessResult portable =
+        runProcess(unpacked.string(), args, {{"XDG_STATE_HOME", (root / "portable-state").string()}});
+    EXPECT_EQ(portable.status, 1);
+    EXPECT_FALSE(contains(portable.err, "Could not open file.")) << portable.err;
+    EXPECT_TRUE(fs::exists(root / "portable-state" / "quillon" / "quillon-cli.log")) << portable.err;
+    ::chmod((root / "unpacked").c_str(), 0755);
     ::chmod((root / "bin").c_str(), 0755);
     fs::remove_all(root);
 }
