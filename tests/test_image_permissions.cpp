@@ -98,3 +98,24 @@ TEST_F(ImagePermissions, AnUnreadableImageIsRefusedBeforeTheBoxHearsOfIt)
     EXPECT_TRUE(frames().empty());
     EXPECT_EQ(box.upgradeRecord().announced, -1);
 }
+
+// What cannot be an image is refused with its reason before the box hears of an upgrade.
+// Faults caught: an empty file announced (length 0) and sent, a folder opened as an image.
+TEST_F(ImagePermissions, AnEmptyImageOrAFolderIsRefusedBeforeTheBoxHearsOfIt)
+{
+    const std::string empty = image("empty.img", 0, 0644);
+    const std::string folder = (dir_ / "folder.img").string();
+    fs::create_directories(folder);
+    const std::pair<std::string, std::string> cases[] = {
+        {empty, "upgrade file " + empty + " is empty"},
+        {folder, "cannot open upgrade file " + folder + ": " + std::strerror(EISDIR)},
+    };
+    for (const auto& [path, message] : cases) {
+        auto r = upgrade(path);
+        ASSERT_TRUE(r) << path;
+        EXPECT_EQ(r->status, STA_ERROR);
+        EXPECT_EQ(r->message, message);
+        EXPECT_TRUE(frames().empty()) << path;
+        EXPECT_EQ(box.upgradeRecord().announced, -1) << path;
+    }
+}
