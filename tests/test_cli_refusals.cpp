@@ -94,9 +94,13 @@ TEST(CliRefusals, MalformedArgumentsAreRefusedWithTheReasonBeforeConnecting)
     const Case cases[] = {
         {"pcap", {"--ip"}, ""},
         {"pcap", {"--bogus", "1"}, ""},
+        // A field separator in any of the four texts would split the frame the box gets.
         {"pcap",
          {"--ip", "10.0.0.1", "--port", "22^reboot"},
          "quillon-cli: \"^\" is not allowed in a capture option\n"},
+        {"pcap", {"--ip", "10.0.0.1^reboot"}, "quillon-cli: \"^\" is not allowed in a capture option\n"},
+        {"pcap", {"--time", "60^reboot"}, "quillon-cli: \"^\" is not allowed in a capture option\n"},
+        {"pcap", {"--size", "^64"}, "quillon-cli: \"^\" is not allowed in a capture option\n"},
         {"logparams", {"get", "x"}, ""},
         {"logparams", {"get", "-2"}, ""},
         {"logparams", {"get", "0", "1"}, ""},
