@@ -26,7 +26,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <fstream>
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -374,6 +379,38 @@ private slots:
         QCOMPARE(model.rowCount(), 1); // the rows stay after the stop
         QVERIFY(child<QWidget>(window, "edtSaveFilterLogFile")->isEnabledTo(&window.logPage()));
         QCOMPARE(QString::fromStdString(readWholeFile(utf8(filteredPath))), QString("Usb later\r\n"));
+    }
+
+    // The addresses offered for the box to send its live log to: every IPv4 address of this
+    // machine's interfaces, each once, those the box can reach first. Fault caught: loopback
+    // addresses first, so that the default is one the box cannot reach.
+    void localAddressesPutTheReachableOnesFirst()
+    {
+        Commandio queues;
+        TfrmMain window(queues, noLink());
+        QStringList own;
+        ifaddrs* interfaces = nullptr;
+        QVERIFY(::getifaddrs(&interfaces) == 0);
+        for (ifaddrs* i = interfaces; i; i = i->ifa_next) {
+            if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET)
+                continue;
+            char text[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, text, sizeof text);
+            own << text;
+        }
+        ::freeifaddrs(interfaces);
+        QStringList offered;
+        QComboBox* box = window.logPage().localAddressBox();
+        for (int i = 0; i < box->count(); ++i)
+            offered << box->itemText(i);
+        for (const QString& address : own)
+            QCOMPARE(offered.count(address), 1);
+        const auto loopback = [](const QString& a) { return a.startsWith("127."); };
+        const auto firstLoopback = std::find_if(offered.begin(), offered.end(), loopback);
+        QVERIFY2(std::find_if_not(firstLoopback, offered.end(), loopback) == offered.end(),
+                 qPrintable(offered.join(", ")));
+        if (std::any_of(own.begin(), own.end(), [&](const QString& a) { return !loopback(a); }))
+            QVERIFY2(!loopback(box->currentText()), qPrintable(box->currentText()));
     }
 
     // Datagrams the kernel dropped for a full receive buffer are counted on the status bar, with
