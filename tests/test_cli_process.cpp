@@ -17,6 +17,9 @@
 #include <fstream>
 #include <functional>
 
+#include <pwd.h>
+#include <unistd.h>
+
 using namespace quillon;
 using namespace quillon::test;
 
@@ -461,6 +464,33 @@ TEST(CliLog, AProgramInAReadOnlyFolderLogsInTheStateFolder)
     EXPECT_TRUE(fs::exists(root / "portable-state" / "quillon" / "quillon-cli.log")) << portable.err;
     ::chmod((root / "unpacked").c_str(), 0755);
     ::chmod((root / "bin").c_str(), 0755);
+    fs::remove_all(root);
+}
+
+// Without HOME (a service, a cron job) the home folder comes from the user database. Fault
+// caught: the log lost because no state folder was found, or written beside the program in bin.
+TEST(CliLog, WithoutHomeTheUsersHomeFolderIsFound)
+{
+    namespace fs = std::filesystem;
+    const passwd* me = ::getpwuid(::getuid());
+    if (!me || !me->pw_dir || ::access(me->pw_dir, W_OK) != 0)
+        GTEST_SKIP() << "this user has no writable home folder";
+    const fs::path root = fs::temp_directory_path() / ("quillon-cli-home-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "bin");
+    const fs::path program = root / "bin" / "quillon-cli";
+    fs::copy_file(kCli, program);
+    const fs::path log = fs::path(me->pw_dir) / ".local" / "state" / "quillon" / "quillon-cli.log";
+    std::error_code ec;
+    const auto before = fs::exists(log) ? fs::file_size(log, ec) : 0;
+    const std::vector<std::string> args = {"--host", "127.0.0.1",  "--port", "1",   "--user",
+                                           "a",      "--password", "b",      "info"};
+    const ProcessResult r =
+        runProcess(program.string(), args, {{"XDG_STATE_HOME", std::nullopt}, {"HOME", std::nullopt}});
+    EXPECT_EQ(r.status, 1);
+    ASSERT_TRUE(fs::exists(log)) << r.err;
+    EXPECT_GT(fs::file_size(log, ec), before);
+    EXPECT_FALSE(fs::exists(root / "bin" / "quillon-cli.log"));
     fs::remove_all(root);
 }
 
