@@ -31,6 +31,9 @@ TEST(CliHelp, EveryCommandIsDescribedAndListed)
         EXPECT_EQ(std::string(command.usage()).rfind(name, 0), 0u) << name << ": " << command.usage();
         EXPECT_NE(usage.str().find("  " + name + " "), std::string::npos) << name;
         EXPECT_NE(usage.str().find(command.description()), std::string::npos) << name;
+        // The list marks the commands that need no box, and only those.
+        const std::string line = command.description() + std::string(command.needsLink() ? "\n" : " (offline)\n");
+        EXPECT_NE(usage.str().find(line), std::string::npos) << name;
     }
     EXPECT_EQ(index, commands.size());
 }
