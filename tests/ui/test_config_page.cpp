@@ -204,6 +204,16 @@ private slots:
             QCOMPARE(c.writes(),
                      (std::vector<std::string>{"write^" + std::string(key) + "^null^" + std::to_string(next)}));
         }
+
+        // The box takes one value and refuses the other: the write is said to be done in part.
+        sim::SimFaults refusing;
+        refusing.statusOverride["Main_HomepageUrl"] = 401;
+        c.box->setFaults(refusing);
+        child<QLineEdit>(w, "edtHomepage")->setText("http://refused/auth");
+        child<QLineEdit>(w, "edtDHCPAccount")->setText("dhcp0003");
+        c.click("btnConfigInfoSubmit");
+        QTRY_VERIFY_WITH_TIMEOUT(c.idle(), 15000);
+        QCOMPARE(w.statusText(), chineseText(487));
     }
 
     // Fault caught: an export and re-import that changes a value, so that submitting it writes.
