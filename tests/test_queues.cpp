@@ -129,3 +129,19 @@ TEST(Queues, WaitResponseReturnsWhatArrivesInTime)
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->type, TypeConnect);
 }
+
+// A timed wait ends when the queue is closed, not when its time is up (the time here is far
+// longer than any test may take). Fault caught: close() not waking a timed wait.
+TEST(Queues, ClosingEndsATimedWaitAtOnce)
+{
+    CloneQueue<Response> q;
+    std::atomic<bool> returned{false};
+    std::thread waiter([&] {
+        EXPECT_EQ(q.popWait(std::chrono::hours(1)), nullptr);
+        returned = true;
+    });
+    std::this_thread::sleep_for(20ms);
+    q.close();
+    waiter.join(); // with the fault, this join would wait for an hour and the test time out
+    EXPECT_TRUE(returned);
+}
