@@ -280,6 +280,8 @@ private slots:
             {"edtLogUploadInterval", "", 0},
             {"edtHeartInterval", "-1", 420},
             {"edtHeartInterval", "1.5", 420},
+            {"edtLogUploadInterval", "0", 0}, // zero is a value, not a missing one
+            {"edtHeartInterval", "0", 0},
         };
         for (const Case& k : cases) {
             page.showConfigInfo(filledConfig());
