@@ -182,6 +182,34 @@ TEST(XlsxWorkbook, PartsWithExtraFieldsAndCommentsRead)
     }
 }
 
+// A part whose stated size runs past the end of the file is refused as damaged, also when its
+// local header carries a long extra field. Fault caught: the extra field left out of where the
+// data starts, which lets such a size through to the unpacker.
+TEST(XlsxWorkbook, APartRunningPastTheEndIsDamagedWhateverItsExtraField)
+{
+    std::string extra = "\xFE\xCA";
+    put(extra, {196}, 2);
+    extra += std::string(196, 'e');
+    std::string zip = makeZip(package("<row><c><v>1</v></c></row>"), {}, ZipDecor{extra, "", ""});
+    const std::string name = "xl/worksheets/s.xml";
+    const size_t local = zip.find(name) - 30;
+    const size_t central = zip.find(name, local + 30 + name.size()) - 46;
+    ASSERT_EQ(zip.compare(local, 4, "PK\3\4"), 0);
+    ASSERT_EQ(zip.compare(central, 4, "PK\1\2"), 0);
+    const size_t data = local + 30 + name.size() + extra.size();
+    const auto setLe32 = [&](size_t at, size_t value) {
+        std::string bytes;
+        put(bytes, {value}, 4);
+        zip.replace(at, 4, bytes);
+    };
+    setLe32(local + 18, 0);                        // no size in the local header to compare
+    setLe32(central + 20, zip.size() - data + 50); // 50 bytes past the end
+    Sheet sheet;
+    std::string error;
+    EXPECT_FALSE(readsAs(zip, sheet, error));
+    EXPECT_NE(error.find("the part " + name + " is damaged"), std::string::npos) << error;
+}
+
 // Each part of the package and each field of a cell that a hostile file can get wrong.
 TEST(XlsxWorkbook, MalformedPackagesFailWithAReason)
 {
