@@ -126,6 +126,18 @@ TEST_F(LoggerTest, UnwritableFileLosesLinesPromptlyWithoutBlockingOthers)
     EXPECT_FALSE(fs::exists(path_));
 }
 
+TEST_F(LoggerTest, AFileThatCannotBeOpenedIsReportedOnStandardErrorEachTime)
+{
+    // A folder that does not exist cannot be opened even by root.
+    Logger::instance().setFileName((dir_ / "missing" / "quillon.log").string());
+    ::testing::internal::CaptureStderr();
+    Logger::instance().error("lost one");
+    Logger::instance().info("lost two");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "Could not open file.\nCould not open file.\n");
+    EXPECT_EQ(said.find("lost"), std::string::npos);
+}
+
 TEST_F(LoggerTest, TwoThreadsWriteWholeLines)
 {
     auto worker = [](char c) {
