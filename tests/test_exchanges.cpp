@@ -406,3 +406,24 @@ TEST_F(Exchanges, ChannelListRefusedAtTheStart)
     EXPECT_EQ(r->errorId, 0);
     EXPECT_EQ(r->message, "Refresh chanlist error.");
 }
+
+TEST_F(Exchanges, ARequestTheWorkerCannotCarryOutIsStillAnsweredAndTheNextOneRuns)
+{
+    // A button request whose kind does not match what it carries: the worker cannot run it,
+    // but whoever waits for it must hear back, and the link stays usable.
+    const Request mismatched(FuncIoctl, TypeButtonCommand);
+    auto all = runAll(mismatched, std::chrono::seconds(5));
+    ASSERT_EQ(all.size(), 1u) << "no answer to a request that failed inside the worker";
+    const auto& r = all.front();
+    EXPECT_EQ(r->type, TypeButtonCommand);
+    EXPECT_EQ(r->status, STA_ERROR);
+    EXPECT_EQ(r->message, "request execute exception");
+    EXPECT_TRUE(frames().empty());
+
+    ReqExtCommand reboot(FuncIoctl, TypeButtonCommand);
+    reboot.command = "ioctl^reboot^null";
+    auto next = run(reboot);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->status, STA_OK);
+    EXPECT_EQ(service.linkState(), 1);
+}
