@@ -391,22 +391,40 @@ TEST_F(Batch, PerBoxFilesDoNotCollide)
 // A serial number from a box names a file only if it cannot lead out of the folder.
 TEST_F(Batch, SerialPlaceholderRefusesASerialThatIsNoFileName)
 {
-    sim::SimFleet fleet(fleetOptions(2, 0));
+    // Box 0 keeps its own serial; every other box reports one that is no plain file name.
+    const std::vector<std::string> badSerials{"../../escaped", "..", ".", ".hidden", "sub/inner", "a\\b"};
+    sim::SimFleet fleet(fleetOptions(1 + static_cast<int>(badSerials.size()), 0));
     ASSERT_TRUE(fleet.start());
-    fleet.box(1).setValue("STBSerialNumber", "../../escaped");
+    for (size_t i = 0; i < badSerials.size(); ++i)
+        fleet.box(1 + i).setValue("STBSerialNumber", badSerials[i]);
     const std::string list = dir.file("boxes.csv");
     writeText(list, fleetList(fleet));
     const std::string results = dir.file("results.csv");
-    fs::create_directory(dir.file("params"));
-    const BatchRun run = runBatch({"--results", results, list, "export-params", dir.file("params/{serial}.ini")});
-    EXPECT_EQ(run.code, ExitPartial) << run.err;
+    fs::create_directories(dir.file("params/" + sim::fleetSerial(1)));
+    fs::create_directories(dir.file("params/sub/inner"));
+    const BatchRun flat = runBatch({"--results", results, list, "export-params", dir.file("params/{serial}.ini")});
+    EXPECT_EQ(flat.code, ExitPartial) << flat.err;
     EXPECT_TRUE(fs::exists(dir.file("params/" + sim::fleetSerial(1) + ".ini")));
     EXPECT_FALSE(fs::exists(dir.file("escaped.ini")));
     EXPECT_FALSE(fs::exists(fs::path(dir.path).parent_path() / "escaped.ini"));
     ResultsByBox rows;
     std::string error;
     ASSERT_TRUE(readResults(results, rows, error));
-    EXPECT_EQ(rows.at({fleet.address(1), fleet.port(1)}).status, "error");
+    for (size_t i = 0; i < badSerials.size(); ++i)
+        EXPECT_EQ(rows.at({fleet.address(1 + i), fleet.port(1 + i)}).status, "error") << badSerials[i];
+
+    // The serial as a folder: ".." and "." would put the file beside or above the chosen one.
+    const BatchRun nested = runBatch({list, "export-params", dir.file("params/{serial}/box.ini")});
+    EXPECT_EQ(nested.code, ExitPartial) << nested.err;
+    EXPECT_TRUE(fs::exists(dir.file("params/" + sim::fleetSerial(1) + "/box.ini")));
+    EXPECT_FALSE(fs::exists(dir.file("box.ini")));
+    EXPECT_FALSE(fs::exists(dir.file("params/box.ini")));
+    EXPECT_FALSE(fs::exists(dir.file("params/sub/inner/box.ini")));
+    std::vector<std::string> stray;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path))
+        if (entry.is_regular_file() && entry.path().extension() == ".ini")
+            stray.push_back(entry.path().string());
+    EXPECT_EQ(stray.size(), 2u) << ::testing::PrintToString(stray);
 }
 
 TEST_F(Batch, CommandsThatNeverEndOrArgumentsThatCannotWorkAreRefusedFirst)
