@@ -523,6 +523,9 @@ TEST_F(Batch, DryRunShowsEachBoxItsChangesAndWritesNone)
     const std::string list = dir.file("boxes.csv");
     writeText(list, fleetList(fleet));
     const std::string out = dir.file("out");
+    // An earlier run's output for a box is replaced, not added to.
+    fs::create_directory(out);
+    writeText(out + "/" + fleet.address(2) + ".txt", "NTPDomain: from an earlier run\n");
     const BatchRun run = runBatch({"--output-dir", out, list, "set", "--dry-run", "--snapshot-dir",
                                    dir.file("snapshots"), "NTPDomain=ntp.example.net"});
     EXPECT_EQ(run.code, ExitOk) << run.err;
