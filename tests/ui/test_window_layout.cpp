@@ -27,6 +27,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -229,6 +232,46 @@ private slots:
             QVERIFY2(cutTexts(about).isEmpty(), qPrintable(cutTexts(about).join('\n')));
         }
         setUiLanguage(LanguageChinese);
+    }
+
+    // Faults caught: a dialog parented to the page that asks, disabled with it while the link is
+    // down or a request runs, its buttons grey and impossible to answer.
+    void dialogsAskedByADisabledPageCanBeAnswered()
+    {
+        QWidget top;
+        auto* page = new QWidget(&top);
+        top.resize(400, 300);
+        top.show();
+        page->setEnabled(false);
+        const QList<std::pair<const char*, std::function<void()>>> asks{
+            {"save", [page] { Dialogs::saveFileName(page, "Text (*.txt)"); }},
+            {"open", [page] { Dialogs::openFileName(page, "Text (*.txt)"); }},
+            {"folder", [page] { Dialogs::folderName(page, "Folder"); }},
+            {"information", [page] { Dialogs::information(page, "c", "t"); }},
+            {"question", [page] { Dialogs::question(page, "c", "t"); }},
+        };
+        Dialogs::setSuppressMessages(false);
+        for (const auto& [kind, ask] : asks) {
+            bool seen = false;
+            bool usable = false;
+            bool ownedByWindow = false;
+            QTimer::singleShot(0, &top, [&] {
+                QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, 5000);
+                QWidget* dialog = QApplication::activeModalWidget();
+                seen = true;
+                usable = dialog->isEnabled();
+                ownedByWindow = dialog->parentWidget() == &top;
+                if (auto* d = qobject_cast<QDialog*>(dialog))
+                    d->reject();
+                else
+                    dialog->close();
+            });
+            ask(); // returns once the dialog is closed
+            QVERIFY2(seen, kind);
+            QVERIFY2(usable, kind);
+            QVERIFY2(ownedByWindow, kind);
+        }
+        Dialogs::setSuppressMessages(true);
     }
 
     // Faults caught: Qt's dialogs and buttons in English beside a Chinese window, or left in
