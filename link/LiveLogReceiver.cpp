@@ -62,8 +62,16 @@ bool LiveLogReceiver::openOutput(File& file, const std::string& path)
     file.reset();
     if (path.empty())
         return true;
-    file.reset(std::fopen(path.c_str(), "wb"));
+    // Opened without emptying it: what the file holds is kept until the socket is had, so a
+    // start that fails (the port taken) loses nothing. start() empties it.
+    file.reset(std::fopen(path.c_str(), "ab"));
     return file != nullptr;
+}
+
+void LiveLogReceiver::emptyOutput(File& file)
+{
+    if (file && ::ftruncate(::fileno(file.get()), 0) != 0)
+        Logger::instance().warn("live log file could not be emptied: %s", std::strerror(errno));
 }
 
 bool LiveLogReceiver::openLiveFile(const std::string& path)
@@ -134,6 +142,8 @@ bool LiveLogReceiver::start(const Options& options, std::string* error)
     if (wake_ < 0)
         return fail(systemReason("eventfd for", options.port, errno));
 
+    emptyOutput(liveFile_);
+    emptyOutput(filteredFile_);
     pendingByteLimit_ = options.pendingByteLimit;
     received_ = bytes_ = oversized_ = kernelDropped_ = notShown_ = 0;
     {

@@ -56,8 +56,9 @@ public:
     LiveLogReceiver(const LiveLogReceiver&) = delete;
     LiveLogReceiver& operator=(const LiveLogReceiver&) = delete;
 
-    // The output files, opened for writing and emptied; an empty path opens none. False with
-    // errno when the file could not be opened. Call before start; stop closes them.
+    // The output files, opened for writing; an empty path opens none. False with errno when the
+    // file could not be opened. Call before start, which empties them once the socket is bound
+    // (a start that fails leaves them as they were); stop closes them.
     bool openLiveFile(const std::string& path);
     bool openFilteredFile(const std::string& path);
 
@@ -97,6 +98,7 @@ private:
     void stopThread(); // the files stay open
     void handleBatch(Batch& batch, int count);
     bool openOutput(File& file, const std::string& path);
+    static void emptyOutput(File& file);
 
     int socket_ = -1;
     int wake_ = -1; // eventfd that ends the thread's wait

@@ -335,8 +335,8 @@ TEST_F(CliSecrets, NoPasswordOnAnyOutputOfAChange)
 
 // The live log cannot start: exit status 1 with the file or the port and the system's reason.
 // Faults caught: a failure to open an output file ignored (the log silently not kept), a port in
-// use reported as success or without its number, a malformed bind address emptying the files of
-// an earlier run before it is refused.
+// use reported as success or without its number, a malformed bind address or a port in use
+// emptying the files of an earlier run.
 TEST(CliLiveLog, AReceiverThatCannotStartSaysWhy)
 {
     char pattern[] = "/tmp/quillon-livelog-XXXXXX";
@@ -369,8 +369,14 @@ TEST(CliLiveLog, AReceiverThatCannotStartSaysWhy)
     HeldUdpPort busy;
     ASSERT_NE(busy.port(), 0);
     const std::string port = std::to_string(busy.port());
-    EXPECT_EQ(livelog({"--bind", "127.0.0.1", "--port", port}, err), cli::ExitError);
+    const std::string filtered = (dir / "filtered.log").string();
+    std::ofstream(filtered) << "yesterday's matches\n";
+    EXPECT_EQ(livelog({"--bind", "127.0.0.1", "--port", port, "--out", kept, "--filtered-out", filtered}, err),
+              cli::ExitError);
     EXPECT_EQ(err, "quillon-cli: bind UDP port " + port + ": " + std::strerror(EADDRINUSE) + "\n");
+    // The port was taken: the files of the earlier run are as they were.
+    EXPECT_EQ(slurp(kept), "yesterday's log\n");
+    EXPECT_EQ(slurp(filtered), "yesterday's matches\n");
     std::filesystem::remove_all(dir);
 }
 

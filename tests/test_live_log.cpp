@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include <fcntl.h>
@@ -65,6 +66,9 @@ std::vector<LiveLogRow> takeAtLeast(LiveLogReceiver& receiver, size_t count)
 TEST(LiveLogReceiver, ZeroBytesBecomeLineBreaksAndCrLfInBothFiles)
 {
     TempDir dir;
+    // Files of an earlier run are replaced once the receiver starts.
+    std::ofstream(dir.file("live.log")) << "an earlier run\n";
+    std::ofstream(dir.file("filtered.log")) << "an earlier error\n";
     LiveLogReceiver receiver;
     ASSERT_TRUE(receiver.openLiveFile(dir.file("live.log")));
     ASSERT_TRUE(receiver.openFilteredFile(dir.file("filtered.log")));
