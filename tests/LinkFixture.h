@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
-namespace quillon::test {
+namespace quillon::test
+{
 
-class RecordingObserver : public LinkObserver {
+class RecordingObserver : public LinkObserver
+{
 public:
     void linkStateChanged(uint8_t state) override
     {
@@ -67,7 +69,8 @@ inline LinkTimeouts shortTimeouts()
     return t;
 }
 
-class LinkFixture : public ::testing::Test {
+class LinkFixture : public ::testing::Test
+{
 protected:
     explicit LinkFixture(sim::SimOptions options = testBoxOptions()) : box(std::move(options)) {}
 
@@ -75,10 +78,15 @@ protected:
     {
         std::string error;
         ASSERT_TRUE(box.start(&error)) << error;
-        service.setTimeouts(shortTimeouts());
+        service.setTimeouts(timeouts());
         service.start();
     }
-    void TearDown() override { service.shutdown(); box.stop(); }
+    virtual LinkTimeouts timeouts() const { return shortTimeouts(); }
+    void TearDown() override
+    {
+        service.shutdown();
+        box.stop();
+    }
 
     // Pushes a request and returns its responses up to the first that is not a progress report.
     std::vector<std::unique_ptr<Response>> runAll(const Request& request,
@@ -107,8 +115,7 @@ protected:
         return std::move(all.back());
     }
 
-    template <typename T>
-    std::unique_ptr<T> runAs(const Request& request)
+    template <typename T> std::unique_ptr<T> runAs(const Request& request)
     {
         auto r = run(request);
         auto* typed = dynamic_cast<T*>(r.get());
@@ -139,7 +146,8 @@ protected:
 };
 
 // The link up to the box, messages in English, and no frames recorded yet.
-class ConnectedLinkFixture : public LinkFixture {
+class ConnectedLinkFixture : public LinkFixture
+{
 protected:
     explicit ConnectedLinkFixture(sim::SimOptions options = testBoxOptions()) : LinkFixture(std::move(options)) {}
     void SetUp() override

@@ -107,6 +107,26 @@ protected:
     SlowDiagnostics() : Diagnostics(slowOptions()) {}
 };
 
+// A box whose hops each take longer than a reply may, but less than the long wait.
+class SlowHopsDiagnostics : public Diagnostics
+{
+protected:
+    static sim::SimOptions slowOptions()
+    {
+        auto o = testBoxOptions();
+        o.linePace = 600ms;
+        return o;
+    }
+    LinkTimeouts timeouts() const override
+    {
+        LinkTimeouts t = shortTimeouts();
+        t.reply = 200ms;
+        t.longReply = 4000ms;
+        return t;
+    }
+    SlowHopsDiagnostics() : Diagnostics(slowOptions()) {}
+};
+
 bool waitForLines(RecordingObserver& observer, size_t count, std::chrono::milliseconds timeout)
 {
     std::unique_lock<std::mutex> lock(observer.mutex);
@@ -196,6 +216,18 @@ TEST_F(Diagnostics, TraceRouteShowsEveryHopUntilItsEndText)
     EXPECT_EQ(lines.front(), "traceroute to 10.1.2.3 (10.1.2.3), 30 hops max, 38 byte packets");
     EXPECT_EQ(lines.back().find(" 5  10.1.2.3 "), 0u);
     EXPECT_TRUE(linesOf(observer, OutputChannel::Ping).empty());
+}
+
+// Hops that do not answer at once are waited for: only the long wait ends a trace route.
+TEST_F(SlowHopsDiagnostics, TraceRouteWaitsForHopsSlowerThanAReply)
+{
+    ReqTraceRoute route;
+    route.target = "10.1.2.3";
+    auto r = runAs<ResTraceRoute>(route);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, STA_OK) << r->message;
+    EXPECT_EQ(r->finished, 1);
+    EXPECT_EQ(linesOf(observer, OutputChannel::TraceRoute).size(), 6u);
 }
 
 TEST_F(SlowDiagnostics, TraceRouteStoppedHalfWay)
