@@ -37,7 +37,8 @@ std::vector<std::unique_ptr<Command>> allCommands()
 int reportResult(Context& context, const Response* response)
 {
     if (!response) {
-        context.err << "no answer from the worker\n";
+        const LinkSession* link = context.openLink ? context.openLink(context) : nullptr;
+        context.err << (link ? link->noAnswerText() : std::string("no answer from the worker")) << "\n";
         return ExitError;
     }
     const int code = exitCodeOf(*response);

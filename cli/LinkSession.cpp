@@ -182,7 +182,15 @@ std::unique_ptr<Response> LinkSession::run(const Request& request,
     }
     if (handlesInterrupt_)
         std::signal(SIGINT, previous);
+    lastRunInterrupted_ = !final && interrupted && handlesInterrupt_ && g_interrupts > 0;
     return final;
+}
+
+std::string LinkSession::noAnswerText() const
+{
+    if (lastRunInterrupted_)
+        return host_ + ": interrupted before the box answered";
+    return host_ + ": the box did not end after the stop request";
 }
 
 void LinkSession::linkStateChanged(uint8_t) {}

@@ -40,6 +40,10 @@ public:
     // names the box and what was being done; any other failure is errorTextOf().
     std::string failureText(const Response& response) const;
 
+    // Why the last run() ended without a final response, as the command line reports it: the
+    // host and whether Ctrl-C or the box's silence after the stop frame ended the wait.
+    std::string noAnswerText() const;
+
     // Why open() failed, for callers that sort boxes by it.
     enum class OpenFailure { None, Unreachable, Auth, Other };
     OpenFailure openFailure() const { return openFailure_; }
@@ -62,6 +66,7 @@ private:
     LinkService service_{queues_, this};
     OpenFailure openFailure_ = OpenFailure::None;
     bool handlesInterrupt_ = true;
+    bool lastRunInterrupted_ = false;
 };
 
 // Box text made safe for a terminal: control characters (tab excepted) become "?".

@@ -54,8 +54,9 @@ TEST_F(Cli, InfoPrintsEveryKeyInOrderWithItsValue)
     // Fault caught: two values printed under each other's key.
     for (size_t i = 0; i < l.size(); ++i) {
         const std::string key = kStbInfoKeys[i];
-        if (key != "localTime" && key != "timeZone")
+        if (key != "localTime" && key != "timeZone") {
             EXPECT_EQ(l[i], key + " = " + box->value(key));
+        }
     }
 }
 

@@ -359,6 +359,7 @@ TEST_F(CliProgram, CtrlCStopsTheRunningToolAtTheBox)
     });
     EXPECT_EQ(stuck.result.status, 1);
     EXPECT_EQ(stuck.result.out, "");
+    EXPECT_TRUE(contains(stuck.result.err, "127.0.0.1: interrupted before the box answered\n")) << stuck.result.err;
     EXPECT_LT(stuck.afterKey, std::chrono::seconds(4));
 }
 
