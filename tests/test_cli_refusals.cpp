@@ -397,6 +397,11 @@ TEST(CliRefusals, OneWordTooManyRefusesWithoutConnecting)
         {"ping", "10.0.0.1", "4", "extra"},
         {"export-params", "params.txt", "extra"},
         {"logparams", "get", "1", "extra"},
+        {"upgrade", "a.img", "b.img"},
+        {"upgrade", "--force", "a.img", "b.img"},
+        {"import-params", "a.ini", "b.ini"},
+        {"zone-info", "a.cfg", "b.cfg"},
+        {"pcap", "extra"},
     };
     const auto commands = cli::allCommands();
     for (const auto& line : lines) {
