@@ -346,6 +346,20 @@ private slots:
         QCOMPARE(byNumber->text(), QString::fromStdString(loadUiString(180)));
         w.window.menuLanguageChClick();
 
+        // Stopped: the channel steps and trick play are off again, and both ways to play are open.
+        w.click("btnPlayChannelNO");
+        QCOMPARE(w.takenText(), QString("connect^stop^null"));
+        w.answerOk();
+        QCOMPARE(w.page.playMode(), uint8_t(PlayNone));
+        QCOMPARE(byNumber->text(), zh(179));
+        QVERIFY(byUrl->isEnabled() && byNumber->isEnabled());
+        for (const char* name : {"btnChannelNext", "btnChannelPrev", "btnPlayBack", "btnPlayPause", "btnPlayPrev"})
+            QVERIFY2(!w.get<QPushButton>(name)->isEnabled(), name);
+        w.click("btnPlayChannelNO");
+        QCOMPARE(w.takenText(), QString("connect^play^null^Channel:1"));
+        w.answerOk();
+        QCOMPARE(w.page.playMode(), uint8_t(PlayByNumber));
+
         // The link goes down: the page stops the playback and the mode is none whatever comes.
         w.window.showLinkState(0);
         QCOMPARE(w.takenText(), QString("connect^stop^null"));
