@@ -6,7 +6,9 @@
 #include <Dialogs.h>
 #include <InfoPage.h>
 #include <IpAddressEdit.h>
+#include <BoxText.h>
 #include <StringTable.h>
+#include <WindowOptions.h>
 #include <untMain.h>
 
 #include <QAction>
@@ -74,6 +76,43 @@ class TestMainWindow : public QObject
 private slots:
     void initTestCase() { Dialogs::setSuppressMessages(true); }
     void init() { Dialogs::resetCounters(); }
+
+    // Faults caught: an option accepted but not applied (the live log on port 514 after all, the
+    // box texts in the other encoding), Qt's own options taken for ours.
+    void windowOptionsReachTheSetup()
+    {
+        auto parse = [](std::vector<std::string> words, LinkSetup& setup, std::string& error) {
+            words.insert(words.begin(), "quillon");
+            std::vector<char*> argv;
+            for (std::string& w : words)
+                argv.push_back(w.data());
+            return parseWindowOptions(int(argv.size()), argv.data(), setup, error);
+        };
+        const std::string modulus(256, 'C');
+        LinkSetup setup;
+        std::string error;
+        QVERIFY(parse({"-platform", "offscreen", "--live-log-port", "5140", "--box-encoding", "utf-8",
+                       "--box-modulus=" + modulus},
+                      setup, error));
+        QCOMPARE(setup.liveLogPort, uint16_t(5140));
+        QCOMPARE(setup.boxModulusHex, modulus);
+        QVERIFY(boxEncoding() == BoxEncoding::Utf8);
+
+        LinkSetup other;
+        QVERIFY(parse({"--live-log-port=65535", "--box-encoding", "gbk"}, other, error));
+        QCOMPARE(other.liveLogPort, uint16_t(65535));
+        QVERIFY(other.boxModulusHex.empty());
+        QVERIFY(boxEncoding() == BoxEncoding::Gbk);
+
+        LinkSetup plain;
+        QVERIFY(parse({}, plain, error));
+        QCOMPARE(plain.liveLogPort, uint16_t(514));
+
+        LinkSetup refused;
+        QVERIFY(!parse({"--live-log-port", "70000"}, refused, error));
+        QCOMPARE(QString::fromStdString(error), QString("--live-log-port must be 1 to 65535"));
+        QCOMPARE(refused.liveLogPort, uint16_t(514));
+    }
 
     void startsInChineseWithEmptyFields()
     {
