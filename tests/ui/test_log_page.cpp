@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QFile>
 #include <QLineEdit>
 #include <QTableView>
 #include <QPushButton>
@@ -317,19 +318,30 @@ private slots:
         box.stop();
     }
 
-    // Faults caught: a bind failure only logged while the switch stays on.
+    // Faults caught: a bind failure only logged while the switch stays on, or emptying the file
+    // the user agreed to replace although nothing replaces it.
     void bindFailureIsShownAndUnchecksTheSwitch()
     {
         HeldUdpPort holder;
         QVERIFY(holder.port() != 0);
+        QTemporaryDir dir;
+        const QString livePath = dir.filePath("live.log");
+        {
+            QFile earlier(livePath);
+            QVERIFY(earlier.open(QIODevice::WriteOnly));
+            earlier.write("yesterday's log\n");
+        }
 
         Commandio queues;
         TfrmMain window(queues, noLink());
         window.showLinkState(1); // the live log's controls need the box
         LogViewer& viewer = window.logPage().viewer();
         viewer.setLiveLogOptions(loopback(holder.port()));
+        child<QLineEdit>(window, "edtLiveLogFile")->setText(livePath);
         Dialogs::resetCounters();
+        Dialogs::setNextQuestionAnswer(true); // replace it
         child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(true);
+        QCOMPARE(readWholeFile(utf8(livePath)), std::string("yesterday's log\n"));
         QCOMPARE(Dialogs::suppressedMessageCount(), 1);
         QVERIFY2(Dialogs::lastMessageText().contains("Address already in use"), qPrintable(Dialogs::lastMessageText()));
         QVERIFY(Dialogs::lastMessageText().startsWith(zh(790)));
