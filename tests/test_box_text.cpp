@@ -37,6 +37,11 @@ TEST(BoxText, WhatTheBoxCannotHoldBecomesAQuestionMark)
                     "b",
                     BoxEncoding::Utf8),
               "a?b");
+    // Only the bad byte goes: good characters of every length around it reach a UTF-8 box whole.
+    EXPECT_EQ(toBox("中\xFF"
+                    "é😀\x80文",
+                    BoxEncoding::Utf8),
+              "中?é😀?文");
 }
 
 // Every lead byte against every second byte, checked against the table of well-formed UTF-8
@@ -130,6 +135,11 @@ TEST(BoxText, CutsNeverSplitACharacter)
     EXPECT_EQ(cutBoxBytes(gbk, 99, BoxEncoding::Gbk), gbk);
     EXPECT_EQ(cutBoxBytes("a中", 3, BoxEncoding::Utf8), "a");
     EXPECT_EQ(cutBoxBytes("a中", 4, BoxEncoding::Utf8), "a中");
+    // Bytes a UTF-8 box should not have sent are cut one by one, characters still whole.
+    const std::string stray = "\xFF中\x80\xC3文";
+    const size_t kept[] = {0, 1, 1, 1, 4, 5, 6, 6, 6, 9}; // bytes kept at each limit from 0 to 9
+    for (size_t limit = 0; limit <= stray.size(); ++limit)
+        EXPECT_EQ(cutBoxBytes(stray, limit, BoxEncoding::Utf8), stray.substr(0, kept[limit])) << limit;
 }
 
 // Texts longer than the converter's working buffer, with bad bytes on either side of where the
