@@ -547,8 +547,9 @@ private slots:
         child<QCheckBox>(window, "chkPrintLiveLog")->setChecked(false);
     }
 
-    // Faults caught: a keyword box bound to another box's word, or left out of the filter (the
-    // last one, HMS, included): each box alone shows exactly the row that holds its word.
+    // Faults caught: a keyword box bound to another box's word or captioned with it, or left out
+    // of the filter (the last one, HMS, included): each box alone shows exactly the row that
+    // holds its word.
     void eachKeywordBoxFiltersItsOwnWord()
     {
         static const char* const kWords[22] = {
@@ -570,6 +571,8 @@ private slots:
         child<QCheckBox>(window, "chkMatchingOnly")->setChecked(true);
         for (int i = 0; i < 22; ++i) {
             auto* box = child<QCheckBox>(window, LogPage::kKeywordBoxes[i]);
+            // The box is ticked by its caption: the caption names the rows it shows.
+            QCOMPARE(box->text().toUpper(), QString(kWords[i]));
             box->setChecked(true);
             child<QPushButton>(window, "btnApplyFilter")->click();
             QCOMPARE(view->model()->rowCount(), 1);

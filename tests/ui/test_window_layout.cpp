@@ -30,6 +30,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <string_view>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -247,20 +248,23 @@ private slots:
             {"save", [page] { Dialogs::saveFileName(page, "Text (*.txt)"); }},
             {"open", [page] { Dialogs::openFileName(page, "Text (*.txt)"); }},
             {"folder", [page] { Dialogs::folderName(page, "Folder"); }},
-            {"information", [page] { Dialogs::information(page, "c", "t"); }},
-            {"question", [page] { Dialogs::question(page, "c", "t"); }},
+            {"information", [page] { Dialogs::information(page, "caption", "text"); }},
+            {"question", [page] { Dialogs::question(page, "caption", "text"); }},
         };
         Dialogs::setSuppressMessages(false);
         for (const auto& [kind, ask] : asks) {
             bool seen = false;
             bool usable = false;
             bool ownedByWindow = false;
+            bool wordsInPlace = std::string_view(kind) != "information" && std::string_view(kind) != "question";
             QTimer::singleShot(0, &top, [&] {
                 QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, 5000);
                 QWidget* dialog = QApplication::activeModalWidget();
                 seen = true;
                 usable = dialog->isEnabled();
                 ownedByWindow = dialog->parentWidget() == &top;
+                if (auto* box = qobject_cast<QMessageBox*>(dialog))
+                    wordsInPlace = box->windowTitle() == "caption" && box->text() == "text";
                 if (auto* d = qobject_cast<QDialog*>(dialog))
                     d->reject();
                 else
@@ -270,6 +274,7 @@ private slots:
             QVERIFY2(seen, kind);
             QVERIFY2(usable, kind);
             QVERIFY2(ownedByWindow, kind);
+            QVERIFY2(wordsInPlace, kind); // the caption as the title, the text in the box
         }
         Dialogs::setSuppressMessages(true);
     }
