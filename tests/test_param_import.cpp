@@ -323,9 +323,26 @@ TEST(ParamFile, EveryKeyFileReadsBackToTheSameRecord)
     EXPECT_EQ(r.config, c);
     for (int i = 0; i < kConfigKeyCount; ++i)
         EXPECT_TRUE(paramValueKeptExactly(encodeConfigValue(i, c))) << i;
-    EXPECT_FALSE(paramValueKeptExactly(" lead"));
-    EXPECT_FALSE(paramValueKeptExactly("a\nb"));
-    EXPECT_FALSE(paramValueKeptExactly(std::string(kParamValueMax + 1, 'x')));
+    // The promise against the file itself: a value is said to be kept exactly when, and only
+    // when, writing it and reading it back gives it again.
+    const std::vector<std::string> values{"",
+                                          "plain",
+                                          "mid dle",
+                                          " lead",
+                                          "trail ",
+                                          "\tlead",
+                                          "trail\t",
+                                          "a\nb",
+                                          "a\rb",
+                                          "a = b",
+                                          std::string(kParamValueMax, 'x'),
+                                          std::string(kParamValueMax + 1, 'x')};
+    for (const std::string& value : values) {
+        ConfigInfo written = c;
+        written.ntpDomain = value;
+        const ParamImport back = importParamsText(fullParamFileText(written));
+        EXPECT_EQ(paramValueKeptExactly(value), back.config.ntpDomain == value) << "\"" << value << "\"";
+    }
 }
 
 // Faults caught: long values cut by the line buffer; an empty text written otherwise than as
