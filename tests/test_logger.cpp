@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -75,10 +76,21 @@ TEST_F(LoggerTest, RealClockStampsTheLocalDateAndTime)
         std::strftime(text, sizeof text, "%Y/%m/%d %H:%M:%S", &parts);
         return std::string(text);
     };
+    // Eight hours east of UTC, without daylight saving, whatever zone this machine keeps: a
+    // time in UTC cannot pass for the local one.
+    const char* zone = std::getenv("TZ");
+    const std::string previousZone = zone ? zone : "";
+    ::setenv("TZ", "CST-8", 1);
+    ::tzset();
     Logger::instance().setClock({});
     const std::string before = stamp();
     Logger::instance().info("now");
     const std::string after = stamp();
+    if (zone)
+        ::setenv("TZ", previousZone.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
     const std::string line = contents();
     ASSERT_EQ(line.size(), std::string("2012/10/15 09:03:07.045 [INFO ] now\n").size()) << line;
     const std::string written = line.substr(0, before.size());
