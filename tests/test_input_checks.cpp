@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 using namespace quillon;
 
@@ -50,4 +52,36 @@ TEST(InputChecks, CapturePortBounds)
     EXPECT_EQ(checkPcapInputs("60", "", "65535"), "");
     EXPECT_EQ(checkPcapInputs("60", "", "65536"), "pcap port error");
     EXPECT_EQ(checkPcapInputs("60", "", "-1"), "pcap port error");
+}
+
+// The capture's progress messages are read by the rule of the scanf format "%[^^]^%[^:]:%d":
+// the same head, word and number for each message as sscanf gives.
+// Faults caught: blanks before the number, a sign, or digits followed by text read otherwise.
+TEST(PcapProgress, MessagesAreReadAsTheScanfFormatReadsThem)
+{
+    const std::vector<std::string> messages{"200inform^get_pcapfilesize:187392",
+                                            "200inform^get_capfileuploadsize: 42",
+                                            "200inform^pcap_state:\t\n -7",
+                                            "200inform^pcap_state:+5",
+                                            "200inform^pcap_state:12kB",
+                                            "200inform^pcap_state:busy",
+                                            "200inform^pcap_state:",
+                                            "200inform^pcap_state",
+                                            "200inform",
+                                            "^pcap_state:5",
+                                            "200inform^:5",
+                                            "200inform^a^b:6",
+                                            "200inform^get_pcapfilesize:0"};
+    for (const std::string& message : messages) {
+        char head[1024] = {};
+        char word[1024] = {};
+        int number = 0;
+        std::sscanf(message.c_str(), "%1023[^^]^%1023[^:]:%d", head, word, &number);
+        std::string parsedHead, parsedWord;
+        int parsedNumber = -1;
+        parseProgressMessage(message, parsedHead, parsedWord, parsedNumber);
+        EXPECT_EQ(parsedHead, head) << message;
+        EXPECT_EQ(parsedWord, word) << message;
+        EXPECT_EQ(parsedNumber, number) << message;
+    }
 }
