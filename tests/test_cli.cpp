@@ -117,6 +117,14 @@ TEST_F(Cli, ChannelsAndLogParams)
     ASSERT_EQ(run("logparams", {"get", "0"}), ExitOk);
     EXPECT_EQ(out.str(), "addrType = 0\naddrValue = 192.168.1.10\nlogLevel = 7\nlogType = 16\noutputType = 2\n");
     EXPECT_EQ(run("logparams", {"set", "0"}), ExitUsage);
+    // -1 leaves a value as it is (and "0" the address): only the output is sent and changed.
+    box->clearFrames();
+    ASSERT_EQ(run("logparams", {"set", "0", "0", "-1", "-1", "3"}), ExitOk) << err.str();
+    const auto sent = box->frames();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].find("ioctl^set_log_out_type^null^3"), 0u) << sent[0];
+    ASSERT_EQ(run("logparams", {"get", "0"}), ExitOk);
+    EXPECT_EQ(out.str(), "addrType = 0\naddrValue = 192.168.1.10\nlogLevel = 7\nlogType = 16\noutputType = 3\n");
 }
 
 TEST_F(Cli, DiagnosticCommands)
