@@ -384,20 +384,21 @@ private slots:
         progress.status = STA_PROGRESS;
         progress.percent = 40;
         w.answer(progress);
-        QCOMPARE(w.window.statusText(), zh(449) + "40%");
+        // The phases by their own words: the image still being sent, then the box upgrading.
+        QCOMPARE(w.window.statusText(), QString::fromUtf8("正在发送文件...40%"));
         QVERIFY(!bar->isHidden());
         QCOMPARE(bar->value(), 40);
         progress.upgrading = 1;
         progress.percent = 0;
         w.answer(progress);
-        QCOMPARE(w.window.statusText(), zh(450) + "0%");
+        QCOMPARE(w.window.statusText(), QString::fromUtf8("正在升级中...0%"));
         QVERIFY(bar->isHidden()); // 0 hides the bar
         QCOMPARE(w.window.pendingHandlerCount(), size_t(1));
         ResUpgrade done;
         done.setResult(STA_OK, "0", 302);
         done.percent = 100;
         w.answer(done);
-        QCOMPARE(w.window.statusText(), zh(451));
+        QCOMPARE(w.window.statusText(), QString::fromUtf8("升级完成"));
         QCOMPARE(w.window.windowMode(), int8_t(Idle));
         QCOMPARE(w.window.pendingHandlerCount(), size_t(0));
 
