@@ -4,6 +4,7 @@
 #include <LogRows.h>
 #include <StringTable.h>
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,6 +53,17 @@ private slots:
         QVERIFY(!model.rowMatches(3));
         QCOMPARE(model.data(model.index(0), Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
         QVERIFY(!model.data(model.index(2), Qt::ForegroundRole).isValid());
+
+        // A new filter recolours every row: the views are told that all of them changed colour,
+        // or rows already painted would keep the old filter's red until something repaints them.
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setFilter(LogFilter({"PLAIN"}), 8);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed[0][0].value<QModelIndex>().row(), 0);
+        QCOMPARE(changed[0][1].value<QModelIndex>().row(), model.rowCount() - 1);
+        QVERIFY(changed[0][2].value<QList<int>>().contains(Qt::ForegroundRole));
+        QVERIFY(!model.data(model.index(0), Qt::ForegroundRole).isValid());
+        QVERIFY(model.data(model.index(2), Qt::ForegroundRole).isValid());
     }
 
     // A line longer than the shown length is cut between two characters, whatever the encoding
