@@ -439,7 +439,11 @@ TEST_F(Batch, CommandsThatNeverEndOrArgumentsThatCannotWorkAreRefusedFirst)
     EXPECT_EQ(runBatch({list, "set", "noSuchKey=1"}).code, ExitUsage);
     EXPECT_EQ(runBatch({list, "upgrade", dir.file("missing.bin")}).code, ExitError);
     EXPECT_EQ(runBatch({"--jobs", "0", list, "info"}).code, ExitUsage);
+    EXPECT_EQ(runBatch({"--jobs", "4097", list, "info"}).code, ExitUsage);
+    EXPECT_EQ(runBatch({"--timeout", "3601", list, "info"}).code, ExitUsage);
     EXPECT_EQ(framesSeen(fleet), 0u);
+    // The top value of each bound is still allowed.
+    EXPECT_EQ(runBatch({"--jobs", "4096", "--timeout", "3600", list, "info"}).code, ExitOk);
     EXPECT_EQ(runBatch({list, "ping", "10.0.0.1", "1"}).code, ExitOk);
 }
 

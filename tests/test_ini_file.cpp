@@ -19,6 +19,11 @@ TEST(IniFile, ProfileSemanticsOnRead)
     EXPECT_EQ(ini.value("stb", "c", "none"), "none");     // comments are not keys
     EXPECT_EQ(ini.value("b", "k", "none"), "");
     EXPECT_EQ(ini.value("missing", "k", "fb"), "fb");
+    // Every letter of the alphabet is matched either way, the first and the last included.
+    IniFile letters;
+    letters.parse("[AZ_Zone]\r\nZoneKey=z\r\nABCDEFGHIJKLMNOPQRSTUVWXYZ=all\r\n");
+    EXPECT_EQ(letters.value("az_zone", "zonekey", "none"), "z");
+    EXPECT_EQ(letters.value("az_zone", "abcdefghijklmnopqrstuvwxyz", "none"), "all");
     EXPECT_FALSE(ini.modified());
 }
 
