@@ -440,6 +440,11 @@ TEST_F(Batch, CommandsThatNeverEndOrArgumentsThatCannotWorkAreRefusedFirst)
     EXPECT_EQ(runBatch({list, "upgrade", dir.file("missing.bin")}).code, ExitError);
     EXPECT_EQ(runBatch({"--jobs", "0", list, "info"}).code, ExitUsage);
     EXPECT_EQ(runBatch({"--jobs", "4097", list, "info"}).code, ExitUsage);
+    for (const char* option : {"--jobs", "--timeout", "--results"}) { // the line ends before the value
+        const BatchRun cut = runBatch({option});
+        EXPECT_EQ(cut.code, ExitUsage) << option;
+        EXPECT_NE(cut.err.find(std::string(option) + " needs a value"), std::string::npos) << cut.err;
+    }
     EXPECT_EQ(runBatch({"--timeout", "3601", list, "info"}).code, ExitUsage);
     EXPECT_EQ(framesSeen(fleet), 0u);
     // The top value of each bound is still allowed.
