@@ -252,4 +252,54 @@ TEST(FilesInProgress, AKilledBatchLeavesReadableResultsToResumeFrom)
         EXPECT_EQ(fleet.box(i).frames().empty(), hadRow) << fleet.address(i);
     }
 }
+
+// A resumed run writes the rows it carries over at once: killed before any box of its own has
+// finished, its results file still holds them. Fault caught: the carried rows kept in a buffer
+// while the file they came from has already been replaced, so that a kill loses them.
+TEST(FilesInProgress, AResumedRunKilledEarlyKeepsTheRowsItCarriedOver)
+{
+    TempDir dir;
+    sim::FleetOptions o;
+    o.boxes = 3;
+    o.port = 0;
+    o.firstAddress = "127.0.11.1";
+    sim::SimFleet fleet(o);
+    std::string error;
+    ASSERT_TRUE(fleet.start(&error)) << error;
+    sim::SimFaults silent;
+    silent.silent = true; // takes the connection and never answers: the box never finishes
+    fleet.box(2).setFaults(silent);
+    std::string list = "host,port\n";
+    for (size_t i = 0; i < fleet.size(); ++i)
+        list += fleet.address(i) + "," + std::to_string(fleet.port(i)) + "\n";
+    std::ofstream(dir.file("boxes.csv")) << list;
+    const std::string results = dir.file("results.csv");
+    {
+        std::ofstream earlier(results, std::ios::binary);
+        earlier << cli::resultsTitleRow();
+        for (size_t i = 0; i < 2; ++i) {
+            cli::BoxResult done;
+            done.host = fleet.address(i);
+            done.port = fleet.port(i);
+            done.status = "ok";
+            earlier << cli::resultRow(done);
+        }
+    }
+    const std::vector<std::string> args = {
+        QUILLON_CLI, "--user",    "admin", "--password",          "quillon", "batch", "--timeout", "60", "--resume",
+        results,     "--results", results, dir.file("boxes.csv"), "info"};
+    const pid_t pid = spawn(args, dir.file("out.txt"), dir.file("err.txt"));
+    ASSERT_GT(pid, 0);
+    // The run has replaced the file and gone on to the silent box once it says what it skipped.
+    const bool started =
+        waitUntil([&] { return readWholeFile(dir.file("err.txt")).find("already ok") != std::string::npos; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    killAndReap(pid);
+    ASSERT_TRUE(started) << readWholeFile(dir.file("err.txt"));
+    cli::ResultsByBox rows;
+    ASSERT_TRUE(cli::readResults(results, rows, error)) << error << ": \"" << readWholeFile(results) << "\"";
+    ASSERT_EQ(rows.size(), 2u);
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(rows.at({fleet.address(i), fleet.port(i)}).status, "ok") << i;
+}
 #endif
