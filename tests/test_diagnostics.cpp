@@ -94,29 +94,25 @@ protected:
     std::vector<std::string> files_;
 };
 
+// The test box with its ping and trace route lines `pace` apart.
+sim::SimOptions pacedBoxOptions(std::chrono::milliseconds pace)
+{
+    auto o = testBoxOptions();
+    o.linePace = pace;
+    return o;
+}
+
 // A box whose tools print slowly enough to be stopped half-way.
 class SlowDiagnostics : public Diagnostics
 {
 protected:
-    static sim::SimOptions slowOptions()
-    {
-        auto o = testBoxOptions();
-        o.linePace = 300ms;
-        return o;
-    }
-    SlowDiagnostics() : Diagnostics(slowOptions()) {}
+    SlowDiagnostics() : Diagnostics(pacedBoxOptions(300ms)) {}
 };
 
 // A box whose hops each take longer than a reply may, but less than the long wait.
 class SlowHopsDiagnostics : public Diagnostics
 {
 protected:
-    static sim::SimOptions slowOptions()
-    {
-        auto o = testBoxOptions();
-        o.linePace = 600ms;
-        return o;
-    }
     LinkTimeouts timeouts() const override
     {
         LinkTimeouts t = shortTimeouts();
@@ -124,7 +120,7 @@ protected:
         t.longReply = 4000ms;
         return t;
     }
-    SlowHopsDiagnostics() : Diagnostics(slowOptions()) {}
+    SlowHopsDiagnostics() : Diagnostics(pacedBoxOptions(600ms)) {}
 };
 
 bool waitForLines(RecordingObserver& observer, size_t count, std::chrono::milliseconds timeout)

@@ -52,6 +52,25 @@ LiveLogReceiver::Options loopback()
     return o;
 }
 
+// A fleet of `boxes` on free ports, one address each from `firstAddress` on.
+sim::FleetOptions fleetOptions(int boxes, const char* firstAddress)
+{
+    sim::FleetOptions o;
+    o.boxes = boxes;
+    o.port = 0;
+    o.firstAddress = firstAddress;
+    return o;
+}
+
+// The fleet's boxes as a box list ("host,port" rows) at `path`.
+void writeBoxList(const sim::SimFleet& fleet, const std::string& path)
+{
+    std::string list = "host,port\n";
+    for (size_t i = 0; i < fleet.size(); ++i)
+        list += fleet.address(i) + "," + std::to_string(fleet.port(i)) + "\n";
+    std::ofstream(path) << list;
+}
+
 // Spawns `args` with standard output and error to files; the pid.
 pid_t spawn(std::vector<std::string> args, const std::string& outPath, const std::string& errPath)
 {
@@ -192,19 +211,13 @@ TEST(FilesInProgress, AKilledLiveLogRunLeavesItsFiles)
 TEST(FilesInProgress, AKilledBatchLeavesReadableResultsToResumeFrom)
 {
     TempDir dir;
-    sim::FleetOptions o;
-    o.boxes = 12;
-    o.port = 0;
-    o.firstAddress = "127.0.10.1";
+    sim::FleetOptions o = fleetOptions(12, "127.0.10.1");
     o.box.channels = 2;
     o.box.replyLatency = std::chrono::milliseconds(60);
     sim::SimFleet fleet(o);
     std::string error;
     ASSERT_TRUE(fleet.start(&error)) << error;
-    std::string list = "host,port\n";
-    for (size_t i = 0; i < fleet.size(); ++i)
-        list += fleet.address(i) + "," + std::to_string(fleet.port(i)) + "\n";
-    std::ofstream(dir.file("boxes.csv")) << list;
+    writeBoxList(fleet, dir.file("boxes.csv"));
     const std::string results = dir.file("results.csv");
     const std::vector<std::string> args = {
         QUILLON_CLI, "--user",    "admin", "--password",          "quillon", "batch", "--jobs",
@@ -259,20 +272,13 @@ TEST(FilesInProgress, AKilledBatchLeavesReadableResultsToResumeFrom)
 TEST(FilesInProgress, AResumedRunKilledEarlyKeepsTheRowsItCarriedOver)
 {
     TempDir dir;
-    sim::FleetOptions o;
-    o.boxes = 3;
-    o.port = 0;
-    o.firstAddress = "127.0.11.1";
-    sim::SimFleet fleet(o);
+    sim::SimFleet fleet(fleetOptions(3, "127.0.11.1"));
     std::string error;
     ASSERT_TRUE(fleet.start(&error)) << error;
     sim::SimFaults silent;
     silent.silent = true; // takes the connection and never answers: the box never finishes
     fleet.box(2).setFaults(silent);
-    std::string list = "host,port\n";
-    for (size_t i = 0; i < fleet.size(); ++i)
-        list += fleet.address(i) + "," + std::to_string(fleet.port(i)) + "\n";
-    std::ofstream(dir.file("boxes.csv")) << list;
+    writeBoxList(fleet, dir.file("boxes.csv"));
     const std::string results = dir.file("results.csv");
     {
         std::ofstream earlier(results, std::ios::binary);
