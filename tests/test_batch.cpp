@@ -178,12 +178,16 @@ TEST_F(Batch, ListRowsFallBackToTheGlobalOptionsAndShardsSplitByRow)
                     "127.0.0.1,,,,first\n"
                     "127.0.0.1,9004,root,secret , second\n"
                     ",,,,\n"
-                    "127.0.0.3,9003\n");
+                    "127.0.0.3,9003\n"
+                    "127.0.0.4,65535\n"
+                    "127.0.0.5,1\n");
     std::vector<BoxEntry> boxes;
     std::vector<std::string> problems;
     ASSERT_TRUE(readBoxList(path, globals, boxes, problems)) << (problems.empty() ? "" : problems[0]);
-    ASSERT_EQ(boxes.size(), 3u);
+    ASSERT_EQ(boxes.size(), 5u);
     EXPECT_EQ(boxes[0].port, 9003);
+    EXPECT_EQ(boxes[3].port, 65535); // both ends of the port range are ports
+    EXPECT_EQ(boxes[4].port, 1);
     EXPECT_EQ(boxes[0].user, "admin");
     EXPECT_EQ(boxes[0].password, "pw");
     EXPECT_EQ(boxes[1].user, "root");
@@ -198,10 +202,11 @@ TEST_F(Batch, ListRowsFallBackToTheGlobalOptionsAndShardsSplitByRow)
     int k = 0, n = 0;
     ASSERT_TRUE(parseShard("1/2", k, n));
     const auto odd = shardOf(boxes, k, n);
-    ASSERT_EQ(odd.size(), 2u);
+    ASSERT_EQ(odd.size(), 3u);
     EXPECT_EQ(odd[0].port, 9004);
     EXPECT_EQ(odd[1].host, "127.0.0.3");
-    EXPECT_EQ(shardOf(boxes, 0, 2).size(), 1u);
+    EXPECT_EQ(odd[2].host, "127.0.0.5");
+    EXPECT_EQ(shardOf(boxes, 0, 2).size(), 2u);
     for (const char* bad : {"2/2", "1", "-1/2", "a/b", "1/0", "0/"})
         EXPECT_FALSE(parseShard(bad, k, n)) << bad;
 }

@@ -591,6 +591,11 @@ private slots:
         QVERIFY(!edit.setText("1.2.3"));
         QVERIFY(!edit.setText("1.2.3.256"));
         QCOMPARE(edit.text(), QString("192.168.1.20"));
+        QVERIFY(edit.setText("255.255.255.255")); // the top of every octet is an address too
+        QCOMPARE(edit.address(), 0xFFFFFFFFu);
+        QApplication::clipboard()->setText("10.0.0.255");
+        QTest::keySequence(edit.octetField(0), QKeySequence::Paste);
+        QCOMPARE(edit.text(), QString("10.0.0.255"));
         edit.clear();
         QVERIFY(edit.isBlank());
         QCOMPARE(edit.address(), 0u);
