@@ -94,7 +94,8 @@ bool LinkSession::open(const std::string& host, int port, const std::string& use
     auto response = run(request);
     // A failed connect names the box and, where the link gives one, the system's reason.
     if (!response) {
-        err_ << host << ": " << loadUiString(300) << "\n";
+        // Only Ctrl-C ends the wait for a session without an answer.
+        err_ << (lastRunInterrupted_ ? noAnswerText() : host + ": " + loadUiString(300)) << "\n";
         return false;
     }
     if (response->status != STA_OK) {

@@ -17,7 +17,10 @@
 #include <fstream>
 #include <functional>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace quillon;
@@ -361,6 +364,27 @@ TEST_F(CliProgram, CtrlCStopsTheRunningToolAtTheBox)
     EXPECT_EQ(stuck.result.out, "");
     EXPECT_TRUE(contains(stuck.result.err, "127.0.0.1: interrupted before the box answered\n")) << stuck.result.err;
     EXPECT_LT(stuck.afterKey, std::chrono::seconds(4));
+
+    // A box that takes the connection but never sets up the session: Ctrl-C ends the wait, and
+    // the error names the host.
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(silent, 4), 0);
+    socklen_t length = sizeof a;
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length);
+    const auto started = std::chrono::steady_clock::now();
+    const Interrupted setUp = interruptWhen(
+        {"--host", "127.0.0.1", "--port", std::to_string(ntohs(a.sin_port)), "--user", "admin", "--password", "x",
+         "info"},
+        [started](const std::string&) { return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(500); });
+    ::close(silent);
+    EXPECT_EQ(setUp.result.status, 1);
+    EXPECT_EQ(setUp.result.out, "");
+    EXPECT_EQ(setUp.result.err, "127.0.0.1: interrupted before the box answered\n");
+    EXPECT_LT(setUp.afterKey, std::chrono::seconds(4));
 }
 
 // Faults caught: a GBK value shown as replacement characters, a typed value sent as UTF-8 to a
