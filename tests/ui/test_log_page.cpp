@@ -227,8 +227,13 @@ private slots:
         QCOMPARE(child<QComboBox>(window, "cmbLogAddrType")->currentIndex(), 0);
         QCOMPARE(window.statusText(), zh(487));
 
+        // The first address type is a type too: its address is written with it.
         page.btnLogParamSubmitClick();
-        takeLogRequest(queues);
+        request = takeLogRequest(queues);
+        QVERIFY(request);
+        QCOMPARE(request->addrType, 0);
+        QCOMPARE(request->addrValue, std::string("10.2.2.2"));
+        QCOMPARE(request->logLevel, 6);
         ResLogParams written(FuncWrite);
         written.logLevel = 0;
         written.setResult(STA_ERROR, "write failed", 0);
