@@ -276,6 +276,8 @@ TEST(LogRows, SavingMatchingRows)
     rows.setFilterGeneration(1);
     EXPECT_EQ(rows.saveMatching(path, LogFilter({"HTTP"})), 2);
     EXPECT_EQ(readWholeFile(path), "Http get\r\nhttp again\r\n");
+    // A file that cannot be made is an error, not "nothing matched".
+    EXPECT_EQ(rows.saveMatching(dir.file("no such folder/filtered.txt"), LogFilter({"HTTP"})), -1);
     rows.setFilterGeneration(2); // a new filter: nothing kept from the one before
     EXPECT_TRUE(rows.matches(1, LogFilter({"NOTHING"})));
     EXPECT_FALSE(rows.matches(0, LogFilter({"NOTHING"})));

@@ -712,6 +712,13 @@ private slots:
         QVERIFY(Dialogs::lastMessageText().isEmpty());
         QCOMPARE(readWholeFile(utf8(filtered)), std::string("DRM one\r\nplain\r\nDRM two\r\n"));
 
+        // A file that cannot be made: the status names it, and nothing is said to be saved.
+        const QString unwritable = dir.filePath("no such folder/filtered.log");
+        child<QLineEdit>(window, "edtSaveFilterLogFile")->setText(unwritable);
+        viewer.btnApplyFilterClick();
+        QCOMPARE(window.statusText(), zh(816) + unwritable);
+        QVERIFY(!viewer.wroteFile(unwritable));
+
         // The live log's file: a foreign one is left alone after a No.
         const QString live = dir.filePath("live.log");
         writeFile(live, "kept\n");
