@@ -167,6 +167,13 @@ TEST(SheetStream, RoundTripAndRefusals)
     ASSERT_TRUE(decoder.feed(encodeSheetFailure("broken")));
     EXPECT_TRUE(decoder.refused());
     EXPECT_EQ(decoder.reason(), "broken");
+    // A refusal that gives no reason is still a refusal, and says so.
+    Sheet silent;
+    SheetStreamDecoder unexplained(silent);
+    ASSERT_TRUE(unexplained.feed(encodeSheetFailure("")));
+    EXPECT_TRUE(unexplained.refused());
+    EXPECT_TRUE(unexplained.finished());
+    EXPECT_EQ(unexplained.reason(), "no reason given");
 }
 
 // Cells as a spreadsheet shows them, through the isolated reader: numbers and the results of
