@@ -551,6 +551,8 @@ private slots:
         QCOMPARE(InfoPage::exportFileName("list.ini"), QString("list.ini"));
         QCOMPARE(InfoPage::exportFileName("my.txt.bak"), QString("my.txt.bak"));
         QCOMPARE(InfoPage::exportFileName("LIST.Txt"), QString("LIST.Txt.txt"));
+        QCOMPARE(InfoPage::exportFileName("LIST.TXT"), QString("LIST.TXT")); // all lower or all upper
+        QCOMPARE(InfoPage::exportFileName("BOX.INI"), QString("BOX.INI"));
 
         Commandio queues;
         TfrmMain window(queues, noLink());
