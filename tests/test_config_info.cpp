@@ -178,6 +178,9 @@ TEST(ConfigInfo, Vocabularies)
     EXPECT_EQ(hdModeName(12), "1080p60Hz");
     EXPECT_EQ(hdModeName(13), "");
     EXPECT_EQ(caRegisterForIndex(3), '3');
+    for (int i = 0; i <= 4; ++i) // every item of the list, the first and last included, is a value
+        EXPECT_EQ(caRegisterIndex(caRegisterForIndex(i)), i) << i;
+    EXPECT_EQ(static_cast<uint8_t>(caRegisterForIndex(-1)), 0xFF);
     EXPECT_EQ(static_cast<uint8_t>(caRegisterForIndex(5)), 0xFF);
     EXPECT_EQ(caRegisterIndex('4'), 4);
     EXPECT_EQ(caRegisterIndex('7'), -1);
