@@ -249,6 +249,18 @@ TEST_F(ProfileGeneratorTest, RowChecksInOrderAndByteLengths)
     EXPECT_TRUE(fs::exists(out_ / (wide + ".cfg")));
 }
 
+// Every column after the user id reaches the profile, the last (dns2) included, in the
+// workbook's order.
+TEST_F(ProfileGeneratorTest, EveryColumnOfAFullRowReachesItsProfile)
+{
+    ASSERT_EQ(run(csv("u1,full,pw,dhcp,net,npw,10.0.0.5,255.0.0.0,10.0.0.1,8.8.8.8,8.8.4.4\n")), 0);
+    EXPECT_EQ(decodeFile(out_ / "full.cfg"),
+              (std::vector<std::string>{"ntvuseraccount = full\r", "ntvuserpassword = pw\r", "connecttype = dhcp\r",
+                                        "netuseraccount = net\r", "netuserpassword = npw\r", "stbIP = 10.0.0.5\r",
+                                        "netmask = 255.0.0.0\r", "gateway = 10.0.0.1\r", "dns = 8.8.8.8\r",
+                                        "dns2 = 8.8.4.4\r"}));
+}
+
 TEST_F(ProfileGeneratorTest, UnsafeAccountIsRejectedAndWritesNothingOutside)
 {
     fs::create_directories(out_ / "sub");
