@@ -1,4 +1,5 @@
 #include "CliFixture.h"
+#include "SilentListener.h"
 
 #include <Command.h>
 #include <FreeCommand.h>
@@ -266,29 +267,6 @@ TEST_F(Cli, OutputLinesCannotDriveTheTerminal)
     EXPECT_EQ(sink.str(), "64 bytes?]0;owned? from 10.0.0.9?\n");
 }
 
-namespace
-{
-
-// A loopback port that listens but never answers, or (closed) that refuses.
-int loopbackPort(bool keepListening, int& fd)
-{
-    fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(fd, 4);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    if (!keepListening) {
-        ::close(fd);
-        fd = -1;
-    }
-    return ntohs(a.sin_port);
-}
-
-} // namespace
-
 // Each way a session can fail to open is told on standard error as what happened, and nothing
 // reaches standard output.
 TEST(CliConnect, FailuresSayWhatHappened)
@@ -301,15 +279,14 @@ TEST(CliConnect, FailuresSayWhatHappened)
         EXPECT_TRUE(out.str().empty()) << out.str();
         return err.str();
     };
-    int fd = -1;
-    const int refused = loopbackPort(false, fd);
+    test::SilentListener gone;
+    const int refused = gone.port();
+    gone.close();
     EXPECT_EQ(failure(refused, "quillon"),
               "cannot connect to 127.0.0.1:" + std::to_string(refused) + ": Connection refused\n");
-    const int silent = loopbackPort(true, fd);
-    // The connection is taken (by the kernel's backlog) but nothing ever answers.
-    EXPECT_EQ(failure(silent, "quillon"),
-              "127.0.0.1:" + std::to_string(silent) + ": no answer to the session set-up within 0.7 s\n");
-    ::close(fd);
+    test::SilentListener silent;
+    EXPECT_EQ(failure(silent.port(), "quillon"),
+              "127.0.0.1:" + std::to_string(silent.port()) + ": no answer to the session set-up within 0.7 s\n");
 
     sim::StbSimulator box(test::testBoxOptions());
     ASSERT_TRUE(box.start());

@@ -1,6 +1,7 @@
 // The built quillon-cli run as a program: its options, environment, output and exit statuses,
 // against a simulated box in this process or started as its own program.
 #include "ProcessRunner.h"
+#include "SilentListener.h"
 #include "Unprivileged.h"
 
 #include <BoxText.h>
@@ -17,10 +18,7 @@
 #include <fstream>
 #include <functional>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace quillon;
@@ -367,20 +365,13 @@ TEST_F(CliProgram, CtrlCStopsTheRunningToolAtTheBox)
 
     // A box that takes the connection but never sets up the session: Ctrl-C ends the wait, and
     // the error names the host.
-    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(silent, 4), 0);
-    socklen_t length = sizeof a;
-    ::getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length);
+    SilentListener silent;
+    ASSERT_NE(silent.port(), 0);
     const auto started = std::chrono::steady_clock::now();
     const Interrupted setUp = interruptWhen(
-        {"--host", "127.0.0.1", "--port", std::to_string(ntohs(a.sin_port)), "--user", "admin", "--password", "x",
+        {"--host", "127.0.0.1", "--port", std::to_string(silent.port()), "--user", "admin", "--password", "x",
          "info"},
         [started](const std::string&) { return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(500); });
-    ::close(silent);
     EXPECT_EQ(setUp.result.status, 1);
     EXPECT_EQ(setUp.result.out, "");
     EXPECT_EQ(setUp.result.err, "127.0.0.1: interrupted before the box answered\n");

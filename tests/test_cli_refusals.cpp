@@ -2,6 +2,7 @@
 // secret on any of its outputs (standard output, standard error, its log file), dry runs included.
 #include "LiveLogSupport.h"
 #include "ProcessRunner.h"
+#include "SilentListener.h"
 
 #include <Command.h>
 #include <StbSimulator.h>
@@ -137,47 +138,11 @@ TEST(CliRefusals, MalformedArgumentsAreRefusedWithTheReasonBeforeConnecting)
     }
 }
 
-namespace
-{
-
-// A TCP port on 127.0.0.1 that listens but never accepts: a connection attempt stays queued
-// and can be counted afterwards.
-class CountingListener
-{
-public:
-    CountingListener() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0))
-    {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 16) == 0) {
-            socklen_t length = sizeof a;
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length);
-            port_ = ntohs(a.sin_port);
-        }
-    }
-    ~CountingListener() { ::close(fd_); }
-    uint16_t port() const { return port_; }
-    int connections()
-    {
-        int n = 0;
-        for (int fd; (fd = ::accept(fd_, nullptr, nullptr)) >= 0; ++n)
-            ::close(fd);
-        return n;
-    }
-
-private:
-    int fd_;
-    uint16_t port_ = 0;
-};
-
-} // namespace
-
 // The same as a program, with the box's address and credentials given: exit status 2, the
 // command's usage on standard error, nothing on standard output, and no connection made.
 TEST(CliRefusals, TheProgramRefusesBeforeConnecting)
 {
-    CountingListener box;
+    test::SilentListener box;
     ASSERT_NE(box.port(), 0);
     for (const auto& command : cli::allCommands()) {
         const std::string name = command->name();
